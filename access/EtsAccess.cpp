@@ -1,1 +1,650 @@
 #include "access/EtsAccess.h"
+
+#include "plugin/platform/ClassRegistry.h"
+#include "plugin/trace/DebugTrace.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr UniqueNr kLoadCounter = 65015;
+
+long AsLong(UniqueNr n)
+{
+    return static_cast<long>(n);
+}
+
+bool IsIntegerBaseType(std::int32_t baseType)
+{
+    return baseType == 1 || baseType == 2;
+}
+
+} // namespace
+
+CEtsAccess::CEtsAccess(IEtsDevice* device) : m_pDevice(device)
+{
+    TRACE_ENTRY();
+    // The project's group address notation: the formatter writes address 1 as "0/1" or "0/0/1".
+    ComPtr<IEtsValueFormatter> formatter;
+    if (SUCCEEDED(CoCreateInstance(CLSID_EtsValueFormatter, formatter))) {
+        std::string text;
+        if (SUCCEEDED(formatter->Format(Variant::I4(1), "eteC.GroupAddress", 0, &text)))
+            m_nGroupAddressLevels = static_cast<std::uint8_t>(1 + std::count(text.begin(), text.end(), '/'));
+    }
+}
+
+CEtsAccess::~CEtsAccess()
+{
+    TRACE_ENTRY();
+}
+
+HRESULT CEtsAccess::LoadDeviceParameterPointers()
+{
+    TRACE_ENTRY();
+    if (!m_pDevice)
+        return E_POINTER;
+    m_ParameterMap.clear();
+    m_UiParameterMap.clear();
+
+    ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
+    HRESULT hr = m_pDevice->get_Parameters(list.GetAddressOf());
+    if (FAILED(hr) || !list) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR(TRACE_ERROR, hr);
+        return hr;
+    }
+    std::int32_t count = 0;
+    if (hr = list->get_Count(&count); FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        return hr;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsDeviceParameter> parameter;
+        if (hr = list->Item(Variant::I4(i), parameter.GetAddressOf()); FAILED(hr) || !parameter) {
+            TRACE_HR_MSG(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER, "Item = %d", static_cast<int>(i));
+            break;
+        }
+        ComPtr<IEtsUIParameter> ui;
+        if (hr = parameter->get_UIParameter(ui.GetAddressOf()); FAILED(hr) || !ui) {
+            TRACE_HR_MSG(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER, "Item = %d", static_cast<int>(i));
+            continue;
+        }
+        std::int32_t number = 0;
+        if (hr = ui->get_UniqueNumber(&number); FAILED(hr)) {
+            TRACE_HR_MSG(TRACE_ERROR, hr, "Item = %d", static_cast<int>(i));
+            continue;
+        }
+        m_ParameterMap.emplace(number, std::move(parameter));
+        m_UiParameterMap.emplace(number, std::move(ui));
+    }
+
+    // Every load writes a new value, so the host sees that the plug-in ran.
+    const auto counter = static_cast<std::uint8_t>(GetParameterLong(kLoadCounter, 0) + 1);
+    SetParameterLong(kLoadCounter, counter);
+    m_bModified = false;
+    return S_OK;
+}
+
+IEtsDeviceParameter* CEtsAccess::GetDeviceParameterPointer(UniqueNr uniqueNr) const
+{
+    auto it = m_ParameterMap.find(uniqueNr);
+    if (it == m_ParameterMap.end()) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
+        return nullptr;
+    }
+    return it->second.Get();
+}
+
+IEtsUIParameter* CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr) const
+{
+    auto it = m_UiParameterMap.find(uniqueNr);
+    if (it == m_UiParameterMap.end()) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
+        return nullptr;
+    }
+    return it->second.Get();
+}
+
+HRESULT CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr, ComPtr<IEtsUIParameter>& parameter) const
+{
+    parameter = GetPointerUIParameter(uniqueNr);
+    return parameter ? S_OK : E_FAIL;
+}
+
+UniqueNr CEtsAccess::GetUniqueNumber(IEtsUIParameter* parameter) const
+{
+    if (!parameter) {
+        TRACE_HR(TRACE_ERROR, E_POINTER);
+        return 0;
+    }
+    std::int32_t number = 0;
+    if (HRESULT hr = parameter->get_UniqueNumber(&number); FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        return 0;
+    }
+    return number;
+}
+
+HRESULT CEtsAccess::GetParameterValue(UniqueNr uniqueNr, Variant& value, std::int16_t* visible) const
+{
+    IEtsDeviceParameter* parameter = GetDeviceParameterPointer(uniqueNr);
+    if (!parameter)
+        return E_FAIL;
+    if (visible) {
+        if (HRESULT hr = parameter->get_Visible(visible); FAILED(hr))
+            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    }
+    HRESULT hr = parameter->get_Value(&value);
+    if (FAILED(hr))
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    return hr;
+}
+
+HRESULT CEtsAccess::GetParameterValue(UniqueNr uniqueNr, std::int32_t& value) const
+{
+    Variant v;
+    HRESULT hr = GetParameterValue(uniqueNr, v);
+    if (FAILED(hr))
+        return hr;
+    hr = ChangeVariantToLong(v, value);
+    if (FAILED(hr))
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    return hr;
+}
+
+HRESULT CEtsAccess::GetParameterValue(UniqueNr uniqueNr, std::string& text) const
+{
+    Variant v;
+    HRESULT hr = GetParameterValue(uniqueNr, v);
+    if (FAILED(hr))
+        return hr;
+    hr = ChangeVariantToString(v, text);
+    if (FAILED(hr))
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    return hr;
+}
+
+HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
+{
+    if (value.vt() == VT_I4 || value.vt() == VT_UI4)
+        TRACE_MSG(TRACE_INFO, "UniqueNr = %ld <- $%lX", AsLong(uniqueNr),
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(value.IntPart())));
+    else if (value.vt() == VT_BSTR)
+        TRACE_MSG(TRACE_INFO, "UniqueNr = %ld <- '%s'", AsLong(uniqueNr), value.bstrVal().c_str());
+
+    IEtsDeviceParameter* parameter = GetDeviceParameterPointer(uniqueNr);
+    if (!parameter)
+        return E_FAIL;
+    HRESULT hr = parameter->put_Value(value);
+    if (hr != S_OK && hr != ETS_S_PARAMETER_SET) {
+        if (hr == ETS_E_OUT_OF_RANGE)
+            TRACE_MSG(TRACE_ERROR, "Value = %ld out of range", static_cast<long>(value.IntPart()));
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    }
+    m_bModified = true;
+    return hr;
+}
+
+std::int32_t CEtsAccess::GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const
+{
+    std::int32_t value = 0;
+    return SUCCEEDED(GetParameterValue(uniqueNr, value)) ? value : defaultValue;
+}
+
+HRESULT CEtsAccess::SetParameterLong(UniqueNr uniqueNr, std::int32_t value)
+{
+    return SetParameterValue(uniqueNr, Variant::I4(value));
+}
+
+HRESULT CEtsAccess::SetParameterString(UniqueNr uniqueNr, std::string_view text)
+{
+    return SetParameterValue(uniqueNr, Variant::String(text));
+}
+
+std::string CEtsAccess::GetParameterString(UniqueNr uniqueNr, std::string_view defaultText) const
+{
+    std::string text;
+    return SUCCEEDED(GetParameterValue(uniqueNr, text)) ? text : std::string(defaultText);
+}
+
+HRESULT CEtsAccess::SetParameterPattern(UniqueNr uniqueNr, std::uint32_t bits)
+{
+    return SetParameterValue(uniqueNr, Variant::UI4(bits));
+}
+
+std::uint32_t CEtsAccess::GetParameterPattern(UniqueNr uniqueNr, std::uint32_t defaultBits) const
+{
+    Variant v;
+    if (FAILED(GetParameterValue(uniqueNr, v)))
+        return defaultBits;
+    // A pattern written as a signed value by an older writer keeps its bits.
+    if (v.vt() == VT_I4)
+        return static_cast<std::uint32_t>(v.lVal());
+    if (HRESULT hr = v.ChangeType(VT_UI4); FAILED(hr)) {
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return defaultBits;
+    }
+    return v.ulVal();
+}
+
+HRESULT CEtsAccess::GetParameterDescription(UniqueNr uniqueNr, IEtsUIParameter* parameter,
+                                            std::string& text) const
+{
+    if (!parameter) {
+        TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+        return E_POINTER;
+    }
+    std::string description;
+    HRESULT hr = parameter->get_Description(&description);
+    if (FAILED(hr) || description.empty()) {
+        TRACE_HR_MSG(TRACE_ERROR, FAILED(hr) ? hr : E_FAIL, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    // Descriptions are shown on one line.
+    text.clear();
+    text.reserve(description.size());
+    for (char c : description) {
+        if (c == '\r')
+            continue;
+        text.push_back(c == '\n' ? ' ' : c);
+    }
+    return hr;
+}
+
+HRESULT CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string& text) const
+{
+    return GetParameterDescription(uniqueNr, GetPointerUIParameter(uniqueNr), text);
+}
+
+std::string CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string_view defaultText) const
+{
+    std::string text(defaultText);
+    GetParameterText(uniqueNr, text);
+    return text;
+}
+
+HRESULT CEtsAccess::GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) const
+{
+    values.clear();
+    IEtsUIParameter* ui = GetPointerUIParameter(uniqueNr);
+    if (!ui)
+        return E_FAIL;
+    ComPtr<IEtsParameterType> type;
+    HRESULT hr = ui->get_Type(type.GetAddressOf());
+    std::int32_t baseType = 0;
+    if (SUCCEEDED(hr) && type)
+        hr = type->get_BaseType(&baseType);
+    if (FAILED(hr) || !type) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    ComPtr<IEtsCollection<IEtsEnumValue>> list;
+    std::int32_t count = 0;
+    if (hr = type->get_EnumValues(list.GetAddressOf()); SUCCEEDED(hr) && list)
+        hr = list->get_Count(&count);
+    if (FAILED(hr) || !list) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsEnumValue> item;
+        std::int32_t value = 0;
+        std::string text;
+        if (hr = list->Item(Variant::I4(i), item.GetAddressOf()); SUCCEEDED(hr) && item)
+            hr = item->get_Value(&value);
+        if (SUCCEEDED(hr) && item)
+            hr = item->get_Text(&text);
+        if (FAILED(hr) || !item) {
+            TRACE_HR_MSG(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+            continue;
+        }
+        values.emplace(value, std::move(text));
+    }
+    return S_OK;
+}
+
+HRESULT CEtsAccess::GetParameterIntegerValueRange(UniqueNr uniqueNr, std::int32_t& minimum,
+                                                  std::int32_t& maximum) const
+{
+    IEtsUIParameter* ui = GetPointerUIParameter(uniqueNr);
+    if (!ui)
+        return E_FAIL;
+    ComPtr<IEtsParameterType> type;
+    std::int32_t baseType = 0;
+    HRESULT hr = ui->get_Type(type.GetAddressOf());
+    if (SUCCEEDED(hr) && type)
+        hr = type->get_BaseType(&baseType);
+    if (FAILED(hr) || !type) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    if (!IsIntegerBaseType(baseType)) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld: Wrong BaseType = %d", AsLong(uniqueNr),
+                  static_cast<int>(baseType));
+        return E_FAIL;
+    }
+    Variant low, high;
+    if (hr = type->get_Minimum(&low); FAILED(hr)) {
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    if (hr = type->get_Maximum(&high); FAILED(hr)) {
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    if (hr = ChangeVariantToLong(low, minimum); FAILED(hr))
+        return hr;
+    return ChangeVariantToLong(high, maximum);
+}
+
+HRESULT CEtsAccess::GetDisplayedValue(UniqueNr uniqueNr, IEtsUIParameter* parameter, const Variant& value,
+                                      std::string& text) const
+{
+    if (!parameter) {
+        TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+        return E_POINTER;
+    }
+    ComPtr<IEtsParameterType> type;
+    HRESULT hr = parameter->get_Type(type.GetAddressOf());
+    if (FAILED(hr) || !type) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    std::int32_t baseType = 0;
+    if (hr = type->get_BaseType(&baseType); FAILED(hr)) {
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    if (baseType > 5) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld: Wrong BaseType = %d", AsLong(uniqueNr),
+                  static_cast<int>(baseType));
+        return E_FAIL;
+    }
+    switch (baseType) {
+    case 0:
+        text.clear();
+        return S_OK;
+    case 3:
+        return ChangeVariantToString(value, text);
+    case 1:
+    case 2:
+        text = std::to_string(static_cast<long>(ChangeVariantToLong(value)));
+        return S_OK;
+    default:
+        break;
+    }
+    ComPtr<IEtsCollection<IEtsEnumValue>> list;
+    std::int32_t count = 0;
+    if (hr = type->get_EnumValues(list.GetAddressOf()); SUCCEEDED(hr) && list)
+        hr = list->get_Count(&count);
+    if (FAILED(hr) || !list) {
+        hr = FAILED(hr) ? hr : E_POINTER;
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+        return hr;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsEnumValue> item;
+        std::int32_t itemValue = 0;
+        if (hr = list->Item(Variant::I4(i), item.GetAddressOf()); SUCCEEDED(hr) && item)
+            hr = item->get_Value(&itemValue);
+        if (FAILED(hr) || !item) {
+            TRACE_HR_MSG(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+            continue;
+        }
+        if (itemValue != value.IntPart())
+            continue;
+        std::string itemText;
+        if (hr = item->get_Text(&itemText); FAILED(hr)) {
+            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+            break;
+        }
+        text = std::move(itemText);
+        break;
+    }
+    return S_OK;
+}
+
+HRESULT CEtsAccess::GetParameterDefaultValue(UniqueNr uniqueNr, Variant& value) const
+{
+    IEtsUIParameter* ui = GetPointerUIParameter(uniqueNr);
+    if (!ui) {
+        TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+        return E_POINTER;
+    }
+    HRESULT hr = ui->get_DefaultValue(&value);
+    if (FAILED(hr))
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    return hr;
+}
+
+HRESULT CEtsAccess::GetParameterDefaultValue(UniqueNr uniqueNr, std::string& text) const
+{
+    Variant v;
+    HRESULT hr = GetParameterDefaultValue(uniqueNr, v);
+    return FAILED(hr) ? hr : ChangeVariantToString(v, text);
+}
+
+HRESULT CEtsAccess::ResetParameter(UniqueNr uniqueNr)
+{
+    TRACE_ENTRY();
+    Variant value;
+    HRESULT hr = GetParameterDefaultValue(uniqueNr, value);
+    return FAILED(hr) ? hr : SetParameterValue(uniqueNr, value);
+}
+
+HRESULT CEtsAccess::ResetDependentParameters(UniqueNr uniqueNr, bool parent)
+{
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld, Parent = %d", AsLong(uniqueNr), parent ? 1 : 0);
+    auto it = m_UiParameterMap.find(uniqueNr);
+    if (it == m_UiParameterMap.end())
+        return S_OK;
+    ResetDependentsOf(it->second.Get(), parent);
+    return S_OK;
+}
+
+void CEtsAccess::ResetDependentsOf(IEtsUIParameter* parameter, bool resetSelf)
+{
+    HRESULT hr = S_OK;
+    if (resetSelf) {
+        Variant value;
+        std::int32_t number = 0;
+        if (hr = parameter->get_DefaultValue(&value); SUCCEEDED(hr))
+            hr = parameter->get_UniqueNumber(&number);
+        if (SUCCEEDED(hr))
+            SetParameterValue(number, value);
+        else
+            TRACE_HR(TRACE_ERROR, hr);
+    }
+    ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
+    std::int32_t count = 0;
+    if (hr = parameter->get_DependentParameters(dependents.GetAddressOf()); SUCCEEDED(hr) && dependents)
+        hr = dependents->get_Count(&count);
+    if (FAILED(hr) || !dependents) {
+        if (FAILED(hr))
+            TRACE_HR(TRACE_ERROR, hr);
+        return;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsUIParameter> child;
+        if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
+            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+            continue;
+        }
+        ResetDependentsOf(child.Get(), true);
+    }
+}
+
+HRESULT CEtsAccess::GetAllParameterValues(ValueMap& values, UniqueNr uniqueNr, int argument,
+                                          KeyFunction key) const
+{
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", AsLong(uniqueNr));
+    return CollectValues(values, uniqueNr, argument, key, false);
+}
+
+HRESULT CEtsAccess::GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int argument,
+                                        KeyFunction key) const
+{
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", AsLong(uniqueNr));
+    return CollectValues(values, uniqueNr, argument, key, true);
+}
+
+HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
+                                  bool defaults) const
+{
+    auto it = m_UiParameterMap.find(uniqueNr);
+    if (it == m_UiParameterMap.end()) {
+        TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
+        return E_POINTER;
+    }
+    CollectValuesOf(it->second.Get(), values, argument, key, defaults);
+    return S_OK;
+}
+
+void CEtsAccess::CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
+                                 bool defaults) const
+{
+    std::int32_t number = 0;
+    HRESULT hr = parameter->get_UniqueNumber(&number);
+    if (FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+    } else {
+        Variant value;
+        hr = defaults ? parameter->get_DefaultValue(&value) : GetParameterValue(number, value);
+        if (SUCCEEDED(hr))
+            values.emplace(key ? key(number, argument) : number, std::move(value));
+        else if (defaults)
+            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
+    }
+    ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
+    std::int32_t count = 0;
+    if (hr = parameter->get_DependentParameters(dependents.GetAddressOf()); SUCCEEDED(hr) && dependents)
+        hr = dependents->get_Count(&count);
+    if (FAILED(hr) || !dependents) {
+        if (FAILED(hr))
+            TRACE_HR(TRACE_ERROR, hr);
+        return;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsUIParameter> child;
+        if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
+            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+            continue;
+        }
+        CollectValuesOf(child.Get(), values, argument, key, defaults);
+    }
+}
+
+HRESULT CEtsAccess::CheckParameterDependentObjectAssociations(UniqueNr uniqueNr, bool& found) const
+{
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", AsLong(uniqueNr));
+    found = false;
+    if (uniqueNr < 0 || !m_pDevice)
+        return E_FAIL;
+    ComPtr<IEtsCollection<IEtsCommObject>> objects;
+    std::int32_t count = 0;
+    HRESULT hr = m_pDevice->get_CommObjects(1, objects.GetAddressOf());
+    if (SUCCEEDED(hr) && objects)
+        hr = objects->get_Count(&count);
+    if (FAILED(hr) || !objects)
+        return E_FAIL;
+
+    auto hasCondition = [](auto* holder) {
+        Variant condition;
+        return SUCCEEDED(holder->get_ConditionValue(&condition)) && !condition.IsEmptyOrNull();
+    };
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsCommObject> object;
+        if (FAILED(objects->Item(Variant::I4(i), object.GetAddressOf())) || !object)
+            continue;
+        ComPtr<IEtsAssociations> associations;
+        std::int32_t associationCount = 0;
+        if (FAILED(object->get_Associations(associations.GetAddressOf())) || !associations ||
+            FAILED(associations->get_Count(&associationCount)) || associationCount < 1)
+            continue;
+        ComPtr<IEtsStandardCommObject> standard;
+        ComPtr<IEtsUIParameter> current;
+        if (FAILED(object->get_StandardObject(standard.GetAddressOf())) || !standard ||
+            FAILED(standard->get_UIParameter(current.GetAddressOf())) || !current)
+            continue;
+        if (GetUniqueNumber(current.Get()) == uniqueNr) {
+            found = hasCondition(standard.Get());
+            return S_OK;
+        }
+        for (;;) {
+            ComPtr<IEtsUIParameter> parent;
+            if (FAILED(current->get_Parent(parent.GetAddressOf())) || !parent)
+                break;
+            if (GetUniqueNumber(parent.Get()) == uniqueNr) {
+                found = hasCondition(current.Get());
+                return S_OK;
+            }
+            current = parent;
+        }
+    }
+    return E_FAIL;
+}
+
+bool CEtsAccess::CheckParameterDependentObjectAssociations(UniqueNr uniqueNr) const
+{
+    bool found = false;
+    CheckParameterDependentObjectAssociations(uniqueNr, found);
+    return found;
+}
+
+HRESULT CEtsAccess::ChangeVariantToString(Variant value, std::string& text)
+{
+    HRESULT hr = value.ChangeType(VT_BSTR);
+    if (FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        return hr;
+    }
+    text = value.bstrVal();
+    return hr;
+}
+
+std::string CEtsAccess::ChangeVariantToString(Variant value)
+{
+    std::string text;
+    ChangeVariantToString(std::move(value), text);
+    return text;
+}
+
+HRESULT CEtsAccess::ChangeVariantToLong(Variant value, std::int32_t& integer)
+{
+    HRESULT hr = value.ChangeType(VT_UI4);
+    if (FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        return hr;
+    }
+    integer = static_cast<std::int32_t>(value.ulVal());
+    return hr;
+}
+
+std::int32_t CEtsAccess::ChangeVariantToLong(Variant value)
+{
+    std::int32_t integer = 0;
+    ChangeVariantToLong(std::move(value), integer);
+    return integer;
+}
+
+HRESULT CEtsAccess::ChangeVariantToShort(Variant value, std::uint16_t& integer)
+{
+    HRESULT hr = value.ChangeType(VT_UI2);
+    if (FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        return hr;
+    }
+    integer = value.uiVal();
+    return hr;
+}
+
+std::uint16_t CEtsAccess::ChangeVariantToShort(Variant value)
+{
+    std::uint16_t integer = 0;
+    ChangeVariantToShort(std::move(value), integer);
+    return integer;
+}

@@ -1,1 +1,104 @@
+// The plug-in's only door to the device's host parameters: a registry from UniqueNr to the host's
+// parameter objects, typed reads and writes, texts by number, defaults, resets and tree walks.
 #pragma once
+
+#include "plugin/host/EtsHost.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+using UniqueNr = std::int32_t;
+
+class CEtsAccess
+{
+public:
+    using ParameterMap = std::map<UniqueNr, ComPtr<IEtsDeviceParameter>>;
+    using UiParameterMap = std::map<UniqueNr, ComPtr<IEtsUIParameter>>;
+    using EnumMap = std::map<std::int32_t, std::string>;
+    using ValueMap = std::map<std::int32_t, Variant>;
+    // Maps (UniqueNr, argument) to the key a tree walk stores a value under.
+    using KeyFunction = UniqueNr (*)(UniqueNr uniqueNr, int argument);
+
+    // The main window hands over the device it edits; the access layer holds one reference.
+    explicit CEtsAccess(IEtsDevice* device);
+    virtual ~CEtsAccess();
+    CEtsAccess(const CEtsAccess&) = delete;
+    CEtsAccess& operator=(const CEtsAccess&) = delete;
+
+    HRESULT LoadDeviceParameterPointers();
+
+    // Lookup (not found: traced, null).
+    IEtsDeviceParameter* GetDeviceParameterPointer(UniqueNr uniqueNr) const;
+    IEtsUIParameter* GetPointerUIParameter(UniqueNr uniqueNr) const;
+    HRESULT GetPointerUIParameter(UniqueNr uniqueNr, ComPtr<IEtsUIParameter>& parameter) const;
+    UniqueNr GetUniqueNumber(IEtsUIParameter* parameter) const;
+
+    // Values.
+    HRESULT GetParameterValue(UniqueNr uniqueNr, Variant& value, std::int16_t* visible = nullptr) const;
+    HRESULT GetParameterValue(UniqueNr uniqueNr, std::int32_t& value) const;
+    HRESULT GetParameterValue(UniqueNr uniqueNr, std::string& text) const;
+    HRESULT SetParameterValue(UniqueNr uniqueNr, const Variant& value);
+    std::int32_t GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const;
+    HRESULT SetParameterLong(UniqueNr uniqueNr, std::int32_t value);
+    HRESULT SetParameterString(UniqueNr uniqueNr, std::string_view text);
+    std::string GetParameterString(UniqueNr uniqueNr, std::string_view defaultText) const;
+
+    // 32-bit bit patterns (masks, packed table words): written unsigned so that bit 31 survives,
+    // and read back as the pattern also when the host holds them as a negative signed value.
+    HRESULT SetParameterPattern(UniqueNr uniqueNr, std::uint32_t bits);
+    std::uint32_t GetParameterPattern(UniqueNr uniqueNr, std::uint32_t defaultBits) const;
+
+    // Descriptions: the UI texts of the system, by number.
+    HRESULT GetParameterDescription(UniqueNr uniqueNr, IEtsUIParameter* parameter, std::string& text) const;
+    HRESULT GetParameterText(UniqueNr uniqueNr, std::string& text) const;
+    std::string GetParameterText(UniqueNr uniqueNr, std::string_view defaultText) const;
+
+    // Type information.
+    HRESULT GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) const;
+    HRESULT GetParameterIntegerValueRange(UniqueNr uniqueNr, std::int32_t& minimum,
+                                          std::int32_t& maximum) const;
+    HRESULT GetDisplayedValue(UniqueNr uniqueNr, IEtsUIParameter* parameter, const Variant& value,
+                              std::string& text) const;
+    HRESULT GetParameterDefaultValue(UniqueNr uniqueNr, Variant& value) const;
+    HRESULT GetParameterDefaultValue(UniqueNr uniqueNr, std::string& text) const;
+
+    // Resets and collections.
+    HRESULT ResetParameter(UniqueNr uniqueNr);
+    HRESULT ResetDependentParameters(UniqueNr uniqueNr, bool parent);
+    HRESULT GetAllParameterValues(ValueMap& values, UniqueNr uniqueNr, int argument = 0,
+                                  KeyFunction key = nullptr) const;
+    HRESULT GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int argument = 0,
+                                KeyFunction key = nullptr) const;
+    HRESULT CheckParameterDependentObjectAssociations(UniqueNr uniqueNr, bool& found) const;
+    bool CheckParameterDependentObjectAssociations(UniqueNr uniqueNr) const;
+
+    // Conversions by the variant rules; integers go through the unsigned kinds.
+    static HRESULT ChangeVariantToString(Variant value, std::string& text);
+    static std::string ChangeVariantToString(Variant value);
+    static HRESULT ChangeVariantToLong(Variant value, std::int32_t& integer);
+    static std::int32_t ChangeVariantToLong(Variant value);
+    static HRESULT ChangeVariantToShort(Variant value, std::uint16_t& integer);
+    static std::uint16_t ChangeVariantToShort(Variant value);
+
+    IEtsDevice* GetDevice() const { return m_pDevice.Get(); }
+    bool IsModified() const { return m_bModified; }
+    std::uint8_t GetGroupAddressLevels() const { return m_nGroupAddressLevels; }
+    const ParameterMap& GetParameterMap() const { return m_ParameterMap; }
+
+private:
+    HRESULT CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
+                          bool defaults) const;
+    void CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
+                         bool defaults) const;
+    void ResetDependentsOf(IEtsUIParameter* parameter, bool resetSelf);
+
+    ComPtr<IEtsDevice> m_pDevice;
+    ParameterMap m_ParameterMap;
+    UiParameterMap m_UiParameterMap;
+
+protected:
+    bool m_bModified = false;
+    std::uint8_t m_nGroupAddressLevels = 3;
+};
