@@ -1,0 +1,433 @@
+#include "model/EtsDbManagement.h"
+
+#include "plugin/platform/ClassRegistry.h"
+#include "plugin/trace/DebugTrace.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+enum class LabelSource
+{
+    Description,
+    Default,
+    Value,
+    Enum,
+    MemberType,
+};
+
+struct LabelDefinition
+{
+    const char* text;
+    LabelSource source;
+    UniqueNr number;
+    std::int32_t enumValue = 0;
+};
+
+// Default text and the host source that may replace it, by label index.
+constexpr LabelDefinition kLabels[LabelCount] = {
+    {"OK", LabelSource::Description, 823},
+    {"Cancel", LabelSource::Description, 801},
+    {"Help", LabelSource::Description, 816},
+    {"General", LabelSource::Description, 700},
+    {"Manual control", LabelSource::Description, 701},
+    {"Addressing", LabelSource::Description, 709},
+    {"Scenes", LabelSource::Description, 703},
+    {"Export/Import", LabelSource::Description, 704},
+    {"Commissioning", LabelSource::Description, 705},
+    {"Test", LabelSource::Description, 706},
+    {"Group", LabelSource::Default, 1101},
+    {"Member", LabelSource::Default, 401},
+    {"Scene", LabelSource::Default, 1601},
+    {"Groups", LabelSource::Description, 702},
+    {"Devices", LabelSource::Description, 710},
+    {"Central", LabelSource::Enum, 65014, 0},
+    {"Switching", LabelSource::Description, 1200},
+    {"Dimming", LabelSource::Description, 1300},
+    {"Switch style", LabelSource::Description, 1400},
+    {"Staircase function", LabelSource::Description, 1500},
+    {"Hourmeter", LabelSource::Description, 210},
+    {"Emergency lamps", LabelSource::Description, 200},
+    {"centrally supplied", LabelSource::Enum, 65026, 0},
+    {"individually supplied", LabelSource::Enum, 65026, 1},
+    {"EL", LabelSource::Enum, 65027, 0},
+    {"EL + KNX", LabelSource::Enum, 65027, 1},
+    {"EL + KNX + DALI", LabelSource::Enum, 65027, 2},
+    {"Emergency feedback", LabelSource::Description, 774},
+    {"Effects", LabelSource::Description, 711},
+    {"Effect", LabelSource::Default, 15701},
+    {"Step", LabelSource::Description, 989},
+    {"Stop", LabelSource::Description, 993},
+    {"Objects", LabelSource::Description, 882},
+    {"Type", LabelSource::Description, 1597},
+    {"Multitype", LabelSource::MemberType, 1597, 255},
+    {"Multitype EL", LabelSource::Description, 991},
+    {"No connection", LabelSource::Value, 929},
+    {"No connection to DALI device", LabelSource::Value, 951},
+};
+
+constexpr UniqueNr kReconstruction = 799;
+
+std::string XdgDataHome()
+{
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/.local/share";
+}
+
+// The desktop's viewer; false when the file is missing or no viewer could be started.
+bool OpenWithDesktopViewer(const std::string& path)
+{
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+        return false;
+    pid_t pid = 0;
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), const_cast<char*>(path.c_str()), nullptr};
+    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+CEtsDbManagement::CEtsDbManagement(IEtsDevice* device, IUserPrompt* prompt)
+    : CEtsAccess(device), m_pPrompt(prompt), m_helpViewer(&OpenWithDesktopViewer)
+{
+    TRACE_ENTRY();
+    for (int i = 0; i < LabelCount; ++i)
+        m_strLabels[static_cast<std::size_t>(i)] = kLabels[i].text;
+    for (GroupRecord& g : m_Groups)
+        g.name = m_strLabels[LabelGroup];
+    for (MemberRecord& m : m_Members)
+        m.name = m_strLabels[LabelMember];
+    for (SceneRecord& s : m_Scenes)
+        s.name = m_strLabels[LabelScene];
+    for (EffectRecord& e : m_Effects)
+        e.name = m_strLabels[LabelEffect];
+}
+
+CEtsDbManagement::~CEtsDbManagement()
+{
+    TRACE_ENTRY();
+}
+
+PromptAnswer CEtsDbManagement::Ask(const std::string& caption, const std::string& text, PromptButtons buttons,
+                                   PromptIcon icon) const
+{
+    IUserPrompt* prompt = m_pPrompt ? m_pPrompt : const_cast<ScriptedPrompt*>(&m_silentPrompt);
+    return prompt->Ask(caption, text, buttons, icon);
+}
+
+int CEtsDbManagement::GetGroupCount() const
+{
+    switch (m_nAddressingMode) {
+    case 0:
+        return 1;
+    case 1:
+    case 3:
+        return 16;
+    case 2:
+    case 4:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+int CEtsDbManagement::GetSingleCount() const
+{
+    return m_nAddressingMode == 3 || m_nAddressingMode == 4 || m_nAddressingMode == 5 ? 64 : 0;
+}
+
+void CEtsDbManagement::SetDeviceContext(UniqueNr uniqueNr, std::int32_t value)
+{
+    switch (uniqueNr) {
+    case 738:
+        m_nUseCentralObject = value;
+        break;
+    case 65014:
+        m_nAddressingMode = value;
+        break;
+    case 65024:
+        m_nEmergencyLamps = value;
+        break;
+    case 65026:
+        m_nEmergencyLampSystem = value;
+        break;
+    case 65027:
+        m_nEmergencyFeedback = value;
+        break;
+    case 65047:
+        m_nDaliDeviceTypeSetting = value;
+        break;
+    case 65048:
+        m_nDaliEmergencyDeviceType = value;
+        break;
+    default:
+        break;
+    }
+}
+
+void CEtsDbManagement::LoadEtsProjectAndDeviceInfos()
+{
+    TRACE_ENTRY();
+    IEtsDevice* device = GetDevice();
+    if (!device)
+        return;
+    auto read = [](HRESULT hr, std::string& value, std::string& target) {
+        target = SUCCEEDED(hr) ? value : std::string();
+    };
+    std::string text;
+    read(device->get_IndividualAddress(&text), text, m_strDeviceAddress);
+    text.clear();
+    read(device->get_Name(&text), text, m_strDeviceName);
+    text.clear();
+    read(device->get_Description(&text), text, m_strDeviceDescription);
+    ComPtr<IEtsProject> project;
+    if (SUCCEEDED(device->get_Project(project.GetAddressOf())) && project) {
+        text.clear();
+        read(project->get_Name(&text), text, m_strProjectName);
+    }
+}
+
+bool CEtsDbManagement::GetDeviceInfosFromEtsDb(std::int32_t& manufacturer, std::int32_t& application,
+                                               std::int32_t& version)
+{
+    TRACE_ENTRY();
+    ComPtr<IEtsApplicationProgram> program;
+    HRESULT hr = GetDevice() ? GetDevice()->get_ApplicationProgram(program.GetAddressOf()) : E_POINTER;
+    if (FAILED(hr) || !program) {
+        TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+        return false;
+    }
+    bool ok = true;
+    if (hr = program->get_Number(&application); FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        ok = false;
+    }
+    if (hr = program->get_Version(&version); FAILED(hr)) {
+        TRACE_HR(TRACE_ERROR, hr);
+        ok = false;
+    }
+    ComPtr<IEtsManufacturer> maker;
+    hr = program->get_Manufacturer(maker.GetAddressOf());
+    if (SUCCEEDED(hr) && maker)
+        hr = maker->get_Number(&manufacturer);
+    if (FAILED(hr) || !maker) {
+        TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+        ok = false;
+    }
+    return ok;
+}
+
+void CEtsDbManagement::LoadLabels()
+{
+    std::map<UniqueNr, EnumMap> enums;
+    for (int i = 0; i < LabelCount; ++i) {
+        const LabelDefinition& d = kLabels[i];
+        std::string& label = m_strLabels[static_cast<std::size_t>(i)];
+        label = d.text;
+        std::string text;
+        switch (d.source) {
+        case LabelSource::Description:
+            label = GetParameterText(d.number, label);
+            break;
+        case LabelSource::Default:
+            if (SUCCEEDED(GetParameterDefaultValue(d.number, text)) && !text.empty())
+                label = text;
+            break;
+        case LabelSource::Value:
+            if (SUCCEEDED(GetParameterValue(d.number, text)) && !text.empty())
+                label = text;
+            break;
+        case LabelSource::Enum:
+        case LabelSource::MemberType: {
+            auto [it, fresh] = enums.try_emplace(d.number);
+            if (fresh)
+                GetParameterEnumValues(d.number, it->second);
+            // Without the value the default text stays: that is when it is needed.
+            if (auto v = it->second.find(d.enumValue); v != it->second.end() && !v->second.empty())
+                label = v->second;
+            break;
+        }
+        }
+    }
+}
+
+void CEtsDbManagement::LoadBufferedParameters()
+{
+    TRACE_ENTRY();
+    LoadLabels();
+
+    m_nUseCentralObject = GetParameterLong(738, 0);
+    m_nAddressingMode = GetParameterLong(65014, 3);
+    m_nEmergencyLamps = GetParameterLong(65024, 0);
+    m_nEmergencyLampSystem = GetParameterLong(65026, 0);
+    m_nEmergencyFeedback = GetParameterLong(65027, 0);
+    m_nDaliDeviceTypeSetting = GetParameterLong(65047, 0);
+    m_nDaliEmergencyDeviceType = GetParameterLong(65048, 0);
+    GetParameterEnumValues(GetMemberBlockUniqueNr(597, 1), m_listMemberTypes);
+
+    for (int g = 1; g <= kGroupCount; ++g) {
+        GroupRecord& group = m_Groups[static_cast<std::size_t>(g - 1)];
+        group.name = GetParameterString(GetGroupUniqueNr(101, g), m_strLabels[LabelGroup]);
+        group.exists = GetParameterLong(GetGroupUniqueNr(123, g), 0) != 0;
+    }
+    for (int m = 1; m <= kMemberCount; ++m) {
+        MemberRecord& member = Member(m);
+        member.name = GetParameterString(GetMemberUniqueNr(400, m), m_strLabels[LabelMember]);
+        member.randomNr = GetParameterLong(GetMemberUniqueNr(500, m), 0);
+        member.assigned = GetParameterLong(GetMemberUniqueNr(27700, m), 0) != 0;
+        member.type = static_cast<std::uint8_t>(GetParameterLong(GetMemberBlockUniqueNr(597, m), 0));
+        member.foundType = static_cast<std::uint8_t>(GetParameterLong(GetMemberUniqueNr(26700, m), 0));
+        member.groupMask = SwapMask32(GetParameterPattern(GetMemberUniqueNr(600, m), 0));
+        member.single = GetParameterLong(GetGroupUniqueNr(123, m + kGroupCount), 0) != 0;
+        // An assignment of gear that is used nowhere means nothing.
+        if (member.assigned && member.groupMask == 0 && !member.single)
+            member.assigned = false;
+    }
+    for (int s = 1; s <= kSceneCount; ++s) {
+        SceneRecord& scene = Scene(s);
+        scene.name = GetParameterString(GetSceneUniqueNr(601, s), m_strLabels[LabelScene]);
+        scene.knxScene = GetParameterLong(GetSceneUniqueNr(602, s), 0) != 0
+                             ? static_cast<std::uint8_t>(GetParameterLong(GetSceneUniqueNr(20600, s), 0))
+                             : 0;
+        scene.masks[0] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(609, s), 0));
+        scene.masks[1] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(20601, s), 0));
+        scene.masks[2] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(20602, s), 0));
+    }
+    LoadEffects();
+    TRACE_MSG(TRACE_INFO, "EffectValues = %d", static_cast<int>(m_nEffectValues));
+    for (int n = 1; n <= kGroupCount + kSingleCount; ++n)
+        AdjustGroupValuesInScenes(n);
+    CheckReconstruction();
+}
+
+void CEtsDbManagement::LoadEffects()
+{
+    m_nEffectValues = 0;
+    for (int e = 1; e <= kEffectCount; ++e) {
+        EffectRecord& effect = Effect(e);
+        effect.name = GetParameterString(GetEffectUniqueNr(15700, e), m_strLabels[LabelEffect]);
+        effect.knxEffect = 0;
+        effect.steps.clear();
+        const int count = GetParameterLong(GetEffectUniqueNr(12700, e), 0) & 0xFF;
+        if (GetParameterLong(GetEffectUniqueNr(14700, e), 0) == 0 || count < 1 || count > kStepSlots)
+            continue;
+        effect.knxEffect = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(10700, e), 0));
+        effect.steps.resize(static_cast<std::size_t>(count));
+        for (int k = 0; k < count; ++k) {
+            const int slot = GetEffectStepSlot(k + 1, count);
+            const int expected = m_nEffectValues > 999 ? 0 : m_nEffectValues + 1;
+            const UniqueNr start = GetEffectStepUniqueNr(20700, e, slot);
+            if (GetParameterLong(start, 0) != expected)
+                SetParameterLong(start, expected);
+
+            std::array<std::uint32_t, 3> masks{};
+            for (int i = 0; i < 3; ++i)
+                masks[static_cast<std::size_t>(i)] =
+                    SwapMask32(GetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, e, slot), 0));
+            const std::uint16_t sceneMask = SwapMask16(
+                static_cast<std::uint16_t>(GetParameterLong(GetEffectStepUniqueNr(19700, e, slot), 0)));
+            EffectStepMap& map = effect.steps[static_cast<std::size_t>(k)];
+            bool dropped = false;
+            for (int key = 1; key <= 112; ++key) {
+                const bool set =
+                    key > 96 ? (sceneMask >> (key - 97)) & 1u
+                             : (masks[static_cast<std::size_t>((key - 1) / 32)] >> ((key - 1) % 32)) & 1u;
+                if (!set)
+                    continue;
+                if (key > 96) {
+                    map[static_cast<std::uint8_t>(key)] = 0;
+                    continue;
+                }
+                if (m_nEffectValues >= kEffectValueCount) {
+                    TRACE_MSG(TRACE_ERROR, "EffectNr = %d, StepNr = %d, GroupNr = %d: Effect table overflow",
+                              e, slot, key);
+                    masks[static_cast<std::size_t>((key - 1) / 32)] &= ~(1u << ((key - 1) % 32));
+                    dropped = true;
+                    continue;
+                }
+                const int i = m_nEffectValues;
+                const std::uint32_t word = GetParameterPattern(GetEffectUniqueNr(25700, i / 4), 0);
+                map[static_cast<std::uint8_t>(key)] = static_cast<std::uint8_t>(word >> ((3 - i % 4) * 8));
+                ++m_nEffectValues;
+            }
+            if (dropped) {
+                for (int i = 0; i < 3; ++i)
+                    SetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, e, slot),
+                                        SwapMask32(masks[static_cast<std::size_t>(i)]));
+            }
+        }
+    }
+}
+
+void CEtsDbManagement::CheckReconstruction()
+{
+    if (GetParameterLong(kReconstruction, 0) == 0)
+        return;
+    Ask(GetLabel(LabelOk), "Rekonstruktion wurde durchgeführt", PromptButtons::Ok, PromptIcon::Information);
+    for (int n = 1; n <= kGroupCount + kSingleCount; ++n) {
+        if (!GroupExists(n))
+            continue;
+        CalculateHourMinSecRelativeDimStepTime(n);
+        if (GetParameterLong(GetGroupUniqueNr(334, n), 0) == 1)
+            CalculateHourMinSecAbsoluteDimStepTime(n);
+        if (GetParameterLong(GetGroupUniqueNr(332, n), 0) != 0)
+            CalculateHourMinSecSoftOnStepTime(n);
+        if (GetParameterLong(GetGroupUniqueNr(333, n), 0) != 0)
+            CalculateHourMinSecSoftOffStepTime(n);
+    }
+    SetParameterLong(kReconstruction, 1);
+    SetParameterLong(kReconstruction, 0);
+}
+
+void CEtsDbManagement::LoadHelpFile()
+{
+    TRACE_ENTRY();
+    std::string file, defaultFile;
+    ComPtr<IEtsLanguageService> language;
+    std::int32_t languageId = 0;
+    const bool haveLanguage = SUCCEEDED(CoCreateInstance(CLSID_EtsLanguageService, language)) &&
+                              SUCCEEDED(language->get_CurrentLanguageId(&languageId));
+    if (haveLanguage) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s_%.04X.html", "VeltronaR3", static_cast<unsigned>(languageId));
+        file = name;
+        std::snprintf(name, sizeof name, "%s_%.04X.html", "VeltronaR3", 0x409u);
+        defaultFile = name;
+    }
+    std::string path, defaultPath;
+    ComPtr<IEtsApplicationProgram> program;
+    ComPtr<IEtsManufacturer> maker;
+    std::int32_t manufacturer = 0;
+    if (haveLanguage && GetDevice() &&
+        SUCCEEDED(GetDevice()->get_ApplicationProgram(program.GetAddressOf())) && program &&
+        SUCCEEDED(program->get_Manufacturer(maker.GetAddressOf())) && maker &&
+        SUCCEEDED(maker->get_Number(&manufacturer))) {
+        const std::string folder = XdgDataHome() + "/veltrona/help/" + std::to_string(manufacturer) + "/";
+        path = folder + file;
+        defaultPath = folder + defaultFile;
+    }
+    TRACE_MSG(TRACE_INFO, "Loading HelpFile: %s", path.c_str());
+    TRACE_MSG(TRACE_INFO, "Default HelpFile: %s", defaultPath.c_str());
+    if (m_helpViewer(path))
+        return;
+    if ((!haveLanguage || languageId != 0x409) && m_helpViewer(defaultPath))
+        return;
+    std::string message = GetParameterString(946, "");
+    if (message.empty())
+        message = "The help file could not be opened.";
+    if (!path.empty())
+        message += "\n\n" + path;
+    Ask(GetLabel(LabelHelp), message, PromptButtons::Ok, PromptIcon::Information);
+}

@@ -1,1 +1,0 @@
-// The configuration model grows here.
