@@ -251,15 +251,17 @@ HRESULT CEtsAccess::GetParameterDescription(UniqueNr uniqueNr, IEtsUIParameter* 
     return hr;
 }
 
-HRESULT CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string& text) const
+HRESULT CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string* text) const
 {
-    return GetParameterDescription(uniqueNr, GetPointerUIParameter(uniqueNr), text);
+    if (!text)
+        return E_POINTER;
+    return GetParameterDescription(uniqueNr, GetPointerUIParameter(uniqueNr), *text);
 }
 
 std::string CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string_view defaultText) const
 {
     std::string text(defaultText);
-    GetParameterText(uniqueNr, text);
+    GetParameterText(uniqueNr, &text);
     return text;
 }
 

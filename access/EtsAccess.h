@@ -52,7 +52,8 @@ public:
 
     // Descriptions: the UI texts of the system, by number.
     HRESULT GetParameterDescription(UniqueNr uniqueNr, IEtsUIParameter* parameter, std::string& text) const;
-    HRESULT GetParameterText(UniqueNr uniqueNr, std::string& text) const;
+    // Out form takes a pointer so that a text argument always means the default form below.
+    HRESULT GetParameterText(UniqueNr uniqueNr, std::string* text) const;
     std::string GetParameterText(UniqueNr uniqueNr, std::string_view defaultText) const;
 
     // Type information.

@@ -277,14 +277,19 @@ void CEtsDbManagement::LoadBufferedParameters()
     m_nDaliEmergencyDeviceType = GetParameterLong(65048, 0);
     GetParameterEnumValues(GetMemberBlockUniqueNr(597, 1), m_listMemberTypes);
 
+    // A name that is present replaces the label; an empty one does not.
+    auto nameOf = [this](UniqueNr n, ELabel label) {
+        std::string text;
+        return SUCCEEDED(GetParameterValue(n, text)) && !text.empty() ? text : GetLabel(label);
+    };
     for (int g = 1; g <= kGroupCount; ++g) {
         GroupRecord& group = m_Groups[static_cast<std::size_t>(g - 1)];
-        group.name = GetParameterString(GetGroupUniqueNr(101, g), m_strLabels[LabelGroup]);
+        group.name = nameOf(GetGroupUniqueNr(101, g), LabelGroup);
         group.exists = GetParameterLong(GetGroupUniqueNr(123, g), 0) != 0;
     }
     for (int m = 1; m <= kMemberCount; ++m) {
         MemberRecord& member = Member(m);
-        member.name = GetParameterString(GetMemberUniqueNr(400, m), m_strLabels[LabelMember]);
+        member.name = nameOf(GetMemberUniqueNr(400, m), LabelMember);
         member.randomNr = GetParameterLong(GetMemberUniqueNr(500, m), 0);
         member.assigned = GetParameterLong(GetMemberUniqueNr(27700, m), 0) != 0;
         member.type = static_cast<std::uint8_t>(GetParameterLong(GetMemberBlockUniqueNr(597, m), 0));
@@ -297,7 +302,7 @@ void CEtsDbManagement::LoadBufferedParameters()
     }
     for (int s = 1; s <= kSceneCount; ++s) {
         SceneRecord& scene = Scene(s);
-        scene.name = GetParameterString(GetSceneUniqueNr(601, s), m_strLabels[LabelScene]);
+        scene.name = nameOf(GetSceneUniqueNr(601, s), LabelScene);
         scene.knxScene = GetParameterLong(GetSceneUniqueNr(602, s), 0) != 0
                              ? static_cast<std::uint8_t>(GetParameterLong(GetSceneUniqueNr(20600, s), 0))
                              : 0;
@@ -317,7 +322,10 @@ void CEtsDbManagement::LoadEffects()
     m_nEffectValues = 0;
     for (int e = 1; e <= kEffectCount; ++e) {
         EffectRecord& effect = Effect(e);
-        effect.name = GetParameterString(GetEffectUniqueNr(15700, e), m_strLabels[LabelEffect]);
+        std::string name;
+        effect.name = SUCCEEDED(GetParameterValue(GetEffectUniqueNr(15700, e), name)) && !name.empty()
+                          ? name
+                          : GetLabel(LabelEffect);
         effect.knxEffect = 0;
         effect.steps.clear();
         const int count = GetParameterLong(GetEffectUniqueNr(12700, e), 0) & 0xFF;

@@ -2,17 +2,16 @@
 // dependency tree, communication objects with associations, and switches for failing calls.
 #pragma once
 
+#include "plugin/host/EtsHost.h"
+
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "plugin/host/EtsHost.h"
-
 namespace fake {
 
-template <class T>
-class List final : public ComObject<IEtsCollection<T>>
+template <class T> class List final : public ComObject<IEtsCollection<T>>
 {
 public:
     std::vector<ComPtr<T>> items;
@@ -111,7 +110,10 @@ public:
         *a = 1;
         return S_OK;
     }
-    HRESULT get_Type(IEtsParameterType** t) override { return ComPtr<IEtsParameterType>(type.Get()).CopyTo(t); }
+    HRESULT get_Type(IEtsParameterType** t) override
+    {
+        return ComPtr<IEtsParameterType>(type.Get()).CopyTo(t);
+    }
     HRESULT get_DefaultValue(Variant* v) override
     {
         *v = defaultValue;
@@ -166,7 +168,10 @@ public:
         *v = visible;
         return S_OK;
     }
-    HRESULT get_UIParameter(IEtsUIParameter** p) override { return ComPtr<IEtsUIParameter>(ui.Get()).CopyTo(p); }
+    HRESULT get_UIParameter(IEtsUIParameter** p) override
+    {
+        return ComPtr<IEtsUIParameter>(ui.Get()).CopyTo(p);
+    }
 };
 
 class StandardObject final : public ComObject<IEtsStandardCommObject>
@@ -224,10 +229,12 @@ class CommObject final : public ComObject<IEtsCommObject>
 public:
     ComPtr<StandardObject> standard = MakeComObject<StandardObject>();
     ComPtr<Associations> associations = MakeComObject<Associations>();
+    std::uint16_t number = 1;
+    std::string text;
 
     HRESULT get_Number(std::uint16_t* n) override
     {
-        *n = 1;
+        *n = number;
         return S_OK;
     }
     HRESULT get_UniqueNumber(std::int32_t* n) override
@@ -237,10 +244,14 @@ public:
     }
     HRESULT get_Text(std::string* t) override
     {
-        t->clear();
+        *t = text;
         return S_OK;
     }
-    HRESULT put_Text(const std::string&) override { return S_OK; }
+    HRESULT put_Text(const std::string& t) override
+    {
+        text = t;
+        return S_OK;
+    }
     HRESULT get_FunctionText(std::string* t) override
     {
         t->clear();
