@@ -2,6 +2,7 @@
 #include "model/EtsDbManagement.h"
 #include "plugin/trace/DebugTrace.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -296,4 +297,328 @@ void CEtsDbManagement::SaveEffectStepFlags(int effectNr, int stepNr)
         SetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, effectNr, slot),
                             SwapMask32(masks[static_cast<std::size_t>(i)]));
     SetParameterLong(GetEffectStepUniqueNr(19700, effectNr, slot), SwapMask16(scenes));
+}
+
+namespace {
+
+constexpr UniqueNr kEffectObjectDisabled = 716;
+constexpr int kKnxNumbers = 64;
+// Dimming mode, delay minutes, seconds and tenths of a step.
+constexpr UniqueNr kStepSettingBases[4] = {21700, 22700, 23700, 24700};
+constexpr UniqueNr kStepMaskBases[4] = {16700, 17700, 18700, 19700};
+
+int ValueKeysOf(const EffectStepMap& map)
+{
+    int count = 0;
+    for (const auto& [key, value] : map)
+        count += key <= kValueKeys ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+int CEtsDbManagement::GetNextFreeEffectNr() const
+{
+    TRACE_ENTRY();
+    for (int e = 1; e <= kEffectCount; ++e)
+        if (!EffectExists(e))
+            return e;
+    return 0;
+}
+
+bool CEtsDbManagement::IsKnxEffectUsed(int knxEffect) const
+{
+    for (const EffectRecord& e : m_Effects)
+        if (e.knxEffect == knxEffect)
+            return true;
+    return false;
+}
+
+int CEtsDbManagement::GetNextFreeKnxEffect(int start) const
+{
+    if (start >= 1 && start <= kKnxNumbers) {
+        for (int k = start; k <= kKnxNumbers; ++k)
+            if (!IsKnxEffectUsed(k))
+                return k;
+        for (int k = 1; k < start; ++k)
+            if (!IsKnxEffectUsed(k))
+                return k;
+        return 0;
+    }
+    for (int k = 1; k <= kKnxNumbers; ++k)
+        if (!IsKnxEffectUsed(k))
+            return k;
+    return 0;
+}
+
+std::string CEtsDbManagement::GetStepDisplayName(int slot) const
+{
+    if (slot >= kStepSlots)
+        return GetLabel(LabelStop);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "[%d] ", slot);
+    return buf + GetLabel(LabelStep);
+}
+
+void CEtsDbManagement::SetKnxEffect(int effectNr, int knxEffect)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, Value = %d", effectNr, knxEffect);
+    if (!ValidEffectNr(effectNr))
+        return;
+    Effect(effectNr).knxEffect = static_cast<std::uint8_t>(knxEffect);
+    SetParameterLong(GetEffectUniqueNr(10700, effectNr), knxEffect);
+}
+
+void CEtsDbManagement::SetEffectName(int effectNr, const std::string& name)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, Name = %s", effectNr, name.c_str());
+    if (!ValidEffectNr(effectNr))
+        return;
+    Effect(effectNr).name = name;
+    SetParameterString(GetEffectUniqueNr(15700, effectNr), name);
+}
+
+void CEtsDbManagement::CreateEffect(int effectNr)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
+    if (!ValidEffectNr(effectNr) || EffectExists(effectNr))
+        return;
+    if (!EffectExists(0))
+        SetParameterLong(kEffectObjectDisabled, 0);
+    const int k = GetNextFreeKnxEffect(0);
+    EffectRecord& effect = Effect(effectNr);
+    effect.knxEffect = static_cast<std::uint8_t>(k);
+    effect.steps.assign(1, EffectStepMap{});
+    SetParameterLong(GetEffectUniqueNr(14700, effectNr), 1);
+    SetParameterLong(GetEffectUniqueNr(10700, effectNr), k);
+    SetParameterLong(GetEffectUniqueNr(12700, effectNr), 1);
+    for (int t = 1; t < kStepSlots; ++t)
+        ClearEffectStep(effectNr, t);
+    InitEffectStep(effectNr, kStepSlots);
+    ConfigChanged();
+}
+
+void CEtsDbManagement::DeleteEffect(int effectNr, bool save)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
+    if (!ValidEffectNr(effectNr))
+        return;
+    EffectRecord& effect = Effect(effectNr);
+    effect.name = GetLabel(LabelEffect);
+    effect.knxEffect = 0;
+    effect.steps.clear();
+    for (int t = 1; t < kStepSlots; ++t)
+        ClearEffectStep(effectNr, t);
+    SetParameterLong(GetEffectUniqueNr(14700, effectNr), 0);
+    SetParameterLong(GetEffectUniqueNr(12700, effectNr), 0);
+    for (UniqueNr base : {10700, 11700, 12700, 13700, 15700})
+        ResetParameter(GetEffectUniqueNr(base, effectNr));
+    if (save)
+        SaveEffectValues();
+    if (!EffectExists(0))
+        SetParameterLong(kEffectObjectDisabled, 1);
+    ConfigChanged();
+}
+
+int CEtsDbManagement::CreateEffectStep(int effectNr, int after)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, after);
+    const int old = GetEffectStepCount(effectNr);
+    if (old == 0 || old >= kStepSlots || after < 0 || after >= old)
+        return 0;
+    EffectRecord& effect = Effect(effectNr);
+    const int n = old + 1;
+    SetParameterLong(GetEffectUniqueNr(12700, effectNr), n);
+    effect.steps.emplace_back();
+    int fresh = after + 1;
+    // The Stop step keeps slot 16; intermediate steps behind the new one move up a slot.
+    effect.steps[static_cast<std::size_t>(n - 1)] = effect.steps[static_cast<std::size_t>(n - 2)];
+    for (int k = old - 1; k >= fresh; --k) {
+        StepClipboard moving;
+        CopyEffectStep(effectNr, k, &moving);
+        PasteEffectStep(effectNr, k + 1, &moving);
+    }
+    if (fresh >= n)
+        fresh = kStepSlots;
+    InitEffectStep(effectNr, fresh);
+    // Moved steps start at other table positions now.
+    SaveEffectValues();
+    ConfigChanged();
+    TRACE_MSG(TRACE_INFO, "-> StepNr = %d", fresh);
+    return fresh;
+}
+
+void CEtsDbManagement::DeleteEffectStep(int effectNr, int stepNr)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, stepNr);
+    const int n = GetEffectStepCount(effectNr);
+    if (n < 2 || stepNr < 1) {
+        TRACE_MSG(TRACE_ERROR, "Steps = %d", n);
+        return;
+    }
+    EffectRecord& effect = Effect(effectNr);
+    if (stepNr < n) {
+        for (int k = stepNr + 1; k <= n - 1; ++k) {
+            StepClipboard moving;
+            CopyEffectStep(effectNr, k, &moving);
+            PasteEffectStep(effectNr, k - 1, &moving);
+        }
+        ClearEffectStep(effectNr, n - 1);
+        effect.steps.erase(effect.steps.begin() + (n - 2));
+    } else {
+        // The last intermediate step becomes the Stop step.
+        StepClipboard moving;
+        CopyEffectStep(effectNr, n - 1, &moving);
+        PasteEffectStep(effectNr, n, &moving);
+        ClearEffectStep(effectNr, n - 1);
+        effect.steps.erase(effect.steps.begin() + (n - 2));
+    }
+    SetParameterLong(GetEffectUniqueNr(12700, effectNr), n - 1);
+    SaveEffectValues();
+    ConfigChanged();
+}
+
+void CEtsDbManagement::CopyEffectStep(int effectNr, int stepNr, StepClipboard* clipboard)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, stepNr);
+    if (!clipboard) {
+        m_EffectClipboard.valid = false;
+        clipboard = &m_StepClipboard;
+    }
+    const int n = GetEffectStepCount(effectNr);
+    if (n == 0) {
+        TRACE_MSG(TRACE_ERROR, "Steps = %d", n);
+        return;
+    }
+    if (stepNr <= 0 || stepNr >= n)
+        stepNr = n;
+    const int slot = StepSlot(effectNr, stepNr);
+    clipboard->map = *StepMap(effectNr, stepNr);
+    for (int i = 0; i < 4; ++i)
+        clipboard->settings[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(
+            GetParameterLong(GetEffectStepUniqueNr(kStepSettingBases[i], effectNr, slot), 0));
+    clipboard->valid = true;
+}
+
+bool CEtsDbManagement::PasteEffectStep(int effectNr, int stepNr, StepClipboard* clipboard)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, stepNr);
+    const bool user = clipboard == nullptr;
+    if (user) {
+        const int old = CountEffectValues(effectNr, stepNr, 0);
+        const int fresh = ValueKeysOf(m_StepClipboard.map);
+        TRACE_MSG(TRACE_INFO, "OldValues = %d, NewValues = %d", old, fresh);
+        // The table holds 1000 values, no more.
+        if (old < fresh && fresh + m_nEffectValues - old > kEffectValueCount) {
+            TRACE_MSG(TRACE_ERROR, "Impending effect table overflow: Values = %d - %d + %d",
+                      static_cast<int>(m_nEffectValues), old, fresh);
+            ReportEffectTableOverflow();
+            return false;
+        }
+        clipboard = &m_StepClipboard;
+    }
+    if (!clipboard->valid)
+        return false;
+    const int n = GetEffectStepCount(effectNr);
+    if (n == 0) {
+        TRACE_MSG(TRACE_ERROR, "Steps = %d", n);
+        return false;
+    }
+    stepNr = std::clamp(stepNr, 1, n);
+    *StepMap(effectNr, stepNr) = clipboard->map;
+    const int slot = StepSlot(effectNr, stepNr);
+    SaveEffectStepFlags(effectNr, slot);
+    for (int i = 0; i < 4; ++i)
+        SetParameterLong(GetEffectStepUniqueNr(kStepSettingBases[i], effectNr, slot),
+                         clipboard->settings[static_cast<std::size_t>(i)]);
+    if (user)
+        SaveEffectValues();
+    return true;
+}
+
+void CEtsDbManagement::CopyEffect(int effectNr, EffectClipboard* clipboard)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
+    if (!ValidEffectNr(effectNr))
+        return;
+    if (!clipboard) {
+        m_StepClipboard.valid = false;
+        clipboard = &m_EffectClipboard;
+    }
+    const int n = GetEffectStepCount(effectNr);
+    clipboard->steps.assign(static_cast<std::size_t>(n), StepClipboard{});
+    for (int k = 1; k <= n; ++k)
+        CopyEffectStep(effectNr, k, &clipboard->steps[static_cast<std::size_t>(k - 1)]);
+    clipboard->name = GetEffectName(effectNr);
+    clipboard->passes = static_cast<std::uint16_t>(GetParameterLong(GetEffectUniqueNr(13700, effectNr), 0));
+    clipboard->priority = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(11700, effectNr), 0));
+    clipboard->knxEffect = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(10700, effectNr), 0));
+    clipboard->valid = true;
+}
+
+bool CEtsDbManagement::PasteEffect(int effectNr, EffectClipboard* clipboard)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
+    EffectClipboard& c = clipboard ? *clipboard : m_EffectClipboard;
+    if (!c.valid || !ValidEffectNr(effectNr) || c.steps.empty() || c.steps.size() > kStepSlots)
+        return false;
+    const int old = CountEffectValues(effectNr, 0, 0);
+    int fresh = 0;
+    for (const StepClipboard& step : c.steps)
+        fresh += ValueKeysOf(step.map);
+    TRACE_MSG(TRACE_INFO, "OldValues = %d, NewValues = %d", old, fresh);
+    if (old < fresh && fresh + m_nEffectValues - old > kEffectValueCount) {
+        TRACE_MSG(TRACE_ERROR, "Impending effect table overflow: Values = %d - %d + %d",
+                  static_cast<int>(m_nEffectValues), old, fresh);
+        ReportEffectTableOverflow();
+        return false;
+    }
+    const int count = static_cast<int>(c.steps.size());
+    EffectRecord& effect = Effect(effectNr);
+    const int previous = GetEffectStepCount(effectNr);
+    effect.steps.resize(static_cast<std::size_t>(count));
+    // Slots the shorter sequence no longer uses hold nothing.
+    for (int t = count; t < std::max(previous, count + 1) && t < kStepSlots; ++t)
+        ClearEffectStep(effectNr, t);
+    for (int k = 1; k <= count; ++k)
+        PasteEffectStep(effectNr, k, &c.steps[static_cast<std::size_t>(k - 1)]);
+    SetParameterLong(GetEffectUniqueNr(12700, effectNr), count);
+    effect.name = c.name;
+    SetParameterString(GetEffectUniqueNr(15700, effectNr), c.name);
+    SetParameterLong(GetEffectUniqueNr(13700, effectNr), c.passes);
+    SetParameterLong(GetEffectUniqueNr(11700, effectNr), c.priority);
+    SaveEffectValues();
+    return true;
+}
+
+void CEtsDbManagement::ReportEffectTableOverflow()
+{
+    TRACE_ENTRY();
+    Ask("Veltrona", GetParameterString(970, "Effect table overflow"), PromptButtons::Ok, PromptIcon::Error);
+}
+
+void CEtsDbManagement::InitEffectStep(int effectNr, int slot)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, slot);
+    if (!ValidEffectNr(effectNr) || slot < 1 || slot > kStepSlots)
+        return;
+    if (EffectStepMap* map = StepMap(effectNr, slot))
+        map->clear();
+    for (UniqueNr base : kStepMaskBases)
+        SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
+    for (UniqueNr base : kStepSettingBases)
+        ResetParameter(GetEffectStepUniqueNr(base, effectNr, slot));
+    SetStepTablePosition(effectNr, slot, CountEffectValues(-effectNr, -slot, 1) + 1);
+}
+
+void CEtsDbManagement::ClearEffectStep(int effectNr, int slot)
+{
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d, StepNr = %d", effectNr, slot);
+    if (!ValidEffectNr(effectNr) || slot < 1 || slot > kStepSlots)
+        return;
+    for (UniqueNr base : kStepMaskBases)
+        SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
+    SetParameterLong(GetEffectStepUniqueNr(20700, effectNr, slot), 0);
+    for (UniqueNr base : kStepSettingBases)
+        SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
 }

@@ -158,10 +158,21 @@ void CEtsDbManagement::RebuildStepTime(int groupNr, UniqueNr hBase, UniqueNr val
     CalculateDimStepTime(ticks, steps, corr, &h, &m, &s);
     const UniqueNr hNr = GetGroupUniqueNr(hBase, groupNr), mNr = GetGroupUniqueNr(hBase + 1, groupNr),
                    sNr = GetGroupUniqueNr(hBase + 2, groupNr);
-    std::int32_t hMin = 0, hMax = 0x7FFFFFFF, mMin = 0, mMax = 59, sMin = 0, sMax = 59;
-    GetParameterIntegerValueRange(hNr, hMin, hMax);
-    GetParameterIntegerValueRange(mNr, mMin, mMax);
-    GetParameterIntegerValueRange(sNr, sMin, sMax);
+    // Without a readable range the picker's own limits apply.
+    auto range = [this](UniqueNr n, std::int32_t fallbackMax, std::int32_t& low, std::int32_t& high) {
+        std::int32_t a = 0, b = 0;
+        if (SUCCEEDED(GetParameterIntegerValueRange(n, a, b))) {
+            low = a;
+            high = b;
+        } else {
+            low = 0;
+            high = fallbackMax;
+        }
+    };
+    std::int32_t hMin, hMax, mMin, mMax, sMin, sMax;
+    range(hNr, 23, hMin, hMax);
+    range(mNr, 59, mMin, mMax);
+    range(sNr, 59, sMin, sMax);
     if (h > hMax) {
         h = hMax;
         m = mMax;

@@ -170,6 +170,25 @@ public:
 
     // Effects 1..16 and the effect value table.
     bool EffectExists(int effectNr) const;
+    int GetNextFreeEffectNr() const;
+    bool IsKnxEffectUsed(int knxEffect) const;
+    int GetNextFreeKnxEffect(int start) const;
+    std::string GetStepDisplayName(int slot) const;
+    void SetKnxEffect(int effectNr, int knxEffect);
+    void SetEffectName(int effectNr, const std::string& name);
+    void CreateEffect(int effectNr);
+    void DeleteEffect(int effectNr, bool save);
+    int CreateEffectStep(int effectNr, int after);
+    void DeleteEffectStep(int effectNr, int stepNr);
+    void CopyEffect(int effectNr, EffectClipboard* clipboard = nullptr);
+    bool PasteEffect(int effectNr, EffectClipboard* clipboard = nullptr);
+    void CopyEffectStep(int effectNr, int stepNr, StepClipboard* clipboard = nullptr);
+    bool PasteEffectStep(int effectNr, int stepNr, StepClipboard* clipboard = nullptr);
+    bool IsEffectClipboardValid() const { return m_EffectClipboard.valid; }
+    bool IsStepClipboardValid() const { return m_StepClipboard.valid; }
+    void ReportEffectTableOverflow();
+    void InitEffectStep(int effectNr, int slot);
+    void ClearEffectStep(int effectNr, int slot);
     int GetEffectStepCount(int effectNr) const;
     int GetKnxEffect(int effectNr) const;
     std::string GetEffectName(int effectNr) const;
