@@ -407,7 +407,8 @@ void CEtsDbManagement::DeleteEffect(int effectNr, bool save)
     effect.name = GetLabel(LabelEffect);
     effect.knxEffect = 0;
     effect.steps.clear();
-    for (int t = 1; t < kStepSlots; ++t)
+    // The Stop slot is cleared too, so that a deleted effect leaves nothing behind.
+    for (int t = 1; t <= kStepSlots; ++t)
         ClearEffectStep(effectNr, t);
     SetParameterLong(GetEffectUniqueNr(14700, effectNr), 0);
     SetParameterLong(GetEffectUniqueNr(12700, effectNr), 0);

@@ -5,11 +5,13 @@
 #include "access/EtsAccess.h"
 #include "model/ModelRecords.h"
 #include "model/Numbering.h"
+#include "model/Progress.h"
 #include "model/UserPrompt.h"
 
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Indices of the label texts.
 enum ELabel : int
@@ -224,6 +226,21 @@ public:
     void CalculateHourMinSecSoftOnStepTime(int groupNr);
     void CalculateHourMinSecSoftOffStepTime(int groupNr);
 
+    // Communication objects and group address associations.
+    void CollectVisibleNonStandardObjects();
+    void ResetInvisibleNonStandardObjects();
+    void ResetObjectFlags();
+    void GetDeviceObjectAssociations(ObjectAssociationMap& map);
+    // failures (may be null) receives what could not be associated, "object:address" separated by ", ".
+    void SetDeviceObjectAssociations(const ObjectAssociationMap& map, std::string* failures);
+    void DeleteDeviceObjectAssociations();
+    bool CanChangeValueAfterCheckObjectAssociations(UniqueNr uniqueNr);
+    bool CanChangeValueAfterCheckObjectAssociations(const std::vector<UniqueNr>& uniqueNrs);
+    const std::vector<std::int32_t>& GetNonStandardObjects() const { return m_listNonStandardObjects; }
+
+    // Back to a fresh device; the progress (may be null) shows the stages.
+    void ResetAllParameters(bool createFirstGroup, IProgress* progress = nullptr);
+
     // Confirmations and emergency predicates.
     bool ConfirmDeletingAssociations();
     bool ConfirmDeletingAssignments();
@@ -304,6 +321,7 @@ private:
     EffectClipboard m_EffectClipboard;
     StepClipboard m_StepClipboard;
     std::uint16_t m_nEffectValues = 0;
+    std::vector<std::int32_t> m_listNonStandardObjects;
 };
 
 // Dim and fade times: h/m/s <-> time per tick (byte-swapped tenths), steps per tick, correction.

@@ -85,6 +85,16 @@ struct EffectClipboard
     bool valid = false;
 };
 
+// A communication object's associations and flags as the exchange file carries them.
+struct ObjectAssociationRecord
+{
+    std::string addresses;   // decimal 16-bit group addresses, "," separated, the sending one first
+    std::int16_t flags = -1; // bits 0..1 priority, 2 communication, 3 read, 4 write, 6 transmit, 7 update
+    std::int16_t mainType = -1;
+    std::int16_t subType = -1;
+};
+using ObjectAssociationMap = std::map<std::uint16_t, ObjectAssociationRecord>;
+
 // Scene entry of a group moved between scenes: low byte value, 0x100 value present, 0x200 save function.
 inline constexpr std::uint16_t kEntryValuePresent = 0x100;
 inline constexpr std::uint16_t kEntrySaveFunction = 0x200;

@@ -330,6 +330,11 @@ public:
         p.value = Variant::String(value);
         return p;
     }
+    // A text parameter that holds its default, as a fresh device does.
+    DeviceParameter& AddDefaultText(std::int32_t number, std::string defaultValue)
+    {
+        return AddText(number, defaultValue, defaultValue);
+    }
     // Hangs child below parent in the dependency tree.
     void Link(std::int32_t parent, std::int32_t child, Variant condition = Variant::I4(1))
     {

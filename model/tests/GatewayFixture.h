@@ -37,7 +37,7 @@ inline ComPtr<fake::Device> MakeGateway()
     for (int n = 1; n <= 96; ++n) {
         const UniqueNr root = GetGroupUniqueNr(123, n);
         d->AddInteger(root, 0);
-        d->AddText(GetGroupUniqueNr(101, n), "", n <= 32 ? "Group" : "Member");
+        d->AddDefaultText(GetGroupUniqueNr(101, n), "Group");
         d->AddInteger(GetGroupUniqueNr(102, n), 1, 1, 0, 173);
         d->AddInteger(GetGroupUniqueNr(103, n), 173, 173, 0, 173);
         d->AddInteger(GetGroupUniqueNr(235, n), 0);
@@ -50,7 +50,7 @@ inline ComPtr<fake::Device> MakeGateway()
             d->Link(root, GetGroupUniqueNr(base, n));
     }
     for (int m = 1; m <= 64; ++m) {
-        d->AddText(GetMemberUniqueNr(400, m), "", "Member");
+        d->AddDefaultText(GetMemberUniqueNr(400, m), "Member");
         d->AddInteger(GetMemberUniqueNr(500, m), 0, 0, 0, 0xFFFFFF);
         d->AddInteger(GetMemberUniqueNr(600, m), 0, 0, 0, -1);
         d->AddInteger(GetMemberUniqueNr(26700, m), 0);
@@ -67,7 +67,7 @@ inline ComPtr<fake::Device> MakeGateway()
     for (int s = 1; s <= 16; ++s) {
         const UniqueNr root = GetSceneUniqueNr(602, s);
         d->AddInteger(root, 0);
-        d->AddText(GetSceneUniqueNr(601, s), "", "Scene");
+        d->AddDefaultText(GetSceneUniqueNr(601, s), "Scene");
         std::vector<UniqueNr> children{GetSceneUniqueNr(601, s), GetSceneUniqueNr(603, s),
                                        GetSceneUniqueNr(20600, s)};
         d->AddInteger(GetSceneUniqueNr(603, s), 0);
@@ -86,7 +86,7 @@ inline ComPtr<fake::Device> MakeGateway()
     for (int e = 1; e <= 16; ++e) {
         for (UniqueNr base : {10700, 11700, 12700, 13700, 14700})
             d->AddInteger(GetEffectUniqueNr(base, e), 0, 0, 0, 500);
-        d->AddText(GetEffectUniqueNr(15700, e), "", "Effect");
+        d->AddDefaultText(GetEffectUniqueNr(15700, e), "Effect");
         for (int t = 1; t <= 16; ++t) {
             for (UniqueNr base : {16700, 17700, 18700})
                 d->AddInteger(GetEffectStepUniqueNr(base, e, t), 0, 0, 0, -1);
@@ -110,6 +110,17 @@ inline std::map<UniqueNr, Variant> Snapshot(fake::Device& d)
     std::map<UniqueNr, Variant> values;
     for (const auto& [n, p] : d.byNumber)
         values.emplace(n, p->value);
+    return values;
+}
+
+// The same, with numbers of any integer kind compared by their bits.
+inline std::map<UniqueNr, std::string> Values(fake::Device& d)
+{
+    std::map<UniqueNr, std::string> values;
+    for (const auto& [n, p] : d.byNumber)
+        values.emplace(n, p->value.vt() == VT_BSTR
+                              ? "'" + p->value.bstrVal() + "'"
+                              : std::to_string(static_cast<std::uint32_t>(p->value.IntPart())));
     return values;
 }
 

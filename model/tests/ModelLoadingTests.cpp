@@ -30,6 +30,7 @@ protected:
 TEST_F(LoadingTest, LabelsComeFromTheHostWhereItHasThem)
 {
     (*device)[1101].ui->defaultValue = Variant::String("Gruppe");
+    (*device)[2101].value = Variant::String(""); // no name of its own: the label
     device->AddText(929, "Keine Verbindung");
     device->AddInteger(705, 0).ui->description = "Inbetriebnahme";
     auto& types = (*device)[1597];
@@ -191,4 +192,50 @@ TEST(Lightness, DimTimesConvertBothWays)
     EXPECT_EQ(s, 59) << "zero steps per tick delivers nothing";
     CalculateDimStepTime(10 << 8, 1, 0, &h, &m, &s);
     EXPECT_EQ(h * 3600 + m * 60 + s, 173);
+}
+
+namespace {
+struct RecordedProgress final : IProgress
+{
+    void Open(const std::string& title, const std::string&) override { stages.push_back("open " + title); }
+    void Stage(const std::string& text) override { stages.push_back(text); }
+    void Close() override { stages.push_back("close"); }
+    std::vector<std::string> stages;
+};
+} // namespace
+
+TEST(Reset, AFullResetLeavesAFreshDevice)
+{
+    auto fresh = fixture::MakeGateway();
+    fixture::LoadModel(*fresh);
+    auto device = fixture::MakeGateway();
+    auto model = fixture::LoadModel(*device);
+    model->CreateGroup(1);
+    model->SetGroupName(1, "Hall");
+    model->CreateGroup(3);
+    model->AddGroupMember(3, 4);
+    model->SetMemberRandomNr(4, 77);
+    model->CreateSingle(2);
+    model->CreateScene(1);
+    model->AddGroupToScene(1, 3, 0x380);
+    model->CreateEffect(2);
+    model->AddGroupToEffectStep(2, 1, 3, 150);
+    model->CreateEffectStep(2, 0);
+
+    RecordedProgress progress;
+    model->ResetAllParameters(false, &progress);
+    auto expected = fixture::Values(*fresh), actual = fixture::Values(*device);
+    for (auto& [n, v] : actual)
+        if (v != expected.at(n))
+            ADD_FAILURE() << "UniqueNr " << n << ": " << v << " instead of " << expected.at(n);
+    EXPECT_FALSE(model->GroupExists(0));
+    EXPECT_FALSE(model->IsMemberUsed(0));
+    EXPECT_EQ(progress.stages.front(), "open Reset");
+    EXPECT_EQ(progress.stages.back(), "close");
+    EXPECT_NE(std::find(progress.stages.begin(), progress.stages.end(), "[3] Group"), progress.stages.end());
+
+    model->ResetAllParameters(true);
+    EXPECT_TRUE(model->GroupExists(1));
+    EXPECT_EQ(model->GetGroupName(1), "Group");
+    EXPECT_FALSE(model->GroupExists(3));
 }
