@@ -1,0 +1,223 @@
+#include "simulator/tests/PluginSide.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// What the plug-in's verification reads: mask version, the objects, run state, application info,
+// project identification.
+struct Verification
+{
+    HRESULT open = S_OK;
+    std::uint16_t mask = 0;
+    std::uint8_t applicationIndex = 0xFF, daliIndex = 0xFF;
+    std::uint8_t runState = 0xEE;
+    std::array<std::uint8_t, 5> appInfo{};
+    std::array<std::uint8_t, 6> projectId{};
+
+    static Verification Of(PluginSide& plugin)
+    {
+        Verification v;
+        v.open = plugin.OpenAndScan();
+        if (FAILED(v.open))
+            return v;
+        ComPtr<IEtsDeviceInfo> info;
+        if (SUCCEEDED(plugin.connection->get_DeviceInfo(info.GetAddressOf())))
+            info->get_MaskVersion(&v.mask);
+        v.applicationIndex = plugin.applicationIndex;
+        v.daliIndex = plugin.daliIndex;
+        plugin.Read(plugin.applicationIndex, 6, 1, 1, 1, &v.runState);
+        plugin.Read(plugin.applicationIndex, 13, 1, 1, 5, v.appInfo.data());
+        plugin.Read(plugin.daliIndex, 0xD4, 1, 1, 6, v.projectId.data());
+        return v;
+    }
+};
+} // namespace
+
+TEST(SimulatorFaults, IdentityFaultsShowWhereTheVerificationLooks)
+{
+    const GatewayIdentity identity{0x0705, 0x00A7, 0x3A01, 0x12};
+    PluginSide healthy({}, identity);
+    healthy.gateway->SetProjectId(1, 2, 3);
+    const Verification good = Verification::Of(healthy);
+    ASSERT_EQ(good.open, S_OK);
+    ASSERT_EQ(good.mask, 0x0705);
+    ASSERT_EQ(good.runState, 1);
+    ASSERT_EQ(good.appInfo, (std::array<std::uint8_t, 5>{0x00, 0xA7, 0x3A, 0x01, 0x12}));
+    ASSERT_EQ(good.projectId, (std::array<std::uint8_t, 6>{0, 1, 0, 2, 0, 3}));
+
+    struct Case
+    {
+        SimulatorFault fault;
+        std::uint32_t value;
+        std::function<void(Verification&)> expect; // turns the healthy reading into the faulty one
+    } cases[] = {
+        {SimulatorFault::NotPresent, 0,
+         [](Verification& v) {
+             v = {}, v.open = ETS_E_DEVICE_NOT_FOUND;
+         }},
+        {SimulatorFault::WrongMaskVersion, 0,
+         [](Verification& v) {
+             v.mask = 0x0706;
+         }},
+        {SimulatorFault::WrongMaskVersion, 0x07B0,
+         [](Verification& v) {
+             v.mask = 0x07B0;
+         }},
+        {SimulatorFault::WrongManufacturer, 0,
+         [](Verification& v) {
+             v.appInfo[1] = 0xA8;
+         }},
+        {SimulatorFault::WrongApplicationNumber, 0x3A02,
+         [](Verification& v) {
+             v.appInfo[3] = 0x02;
+         }},
+        {SimulatorFault::WrongApplicationVersion, 0x13,
+         [](Verification& v) {
+             v.appInfo[4] = 0x13;
+         }},
+        {SimulatorFault::NotRunning, 0,
+         [](Verification& v) {
+             v.runState = 0;
+         }},
+        {SimulatorFault::OtherProjectId, 0,
+         [](Verification& v) {
+             v.projectId = {0, 2, 0, 3, 0, 4};
+         }},
+        {SimulatorFault::NoApplicationObject, 0,
+         [](Verification& v) {
+             v.applicationIndex = 0xFF, v.daliIndex = 1, v.runState = 0xEE, v.appInfo = {};
+         }},
+        {SimulatorFault::NoDaliObject, 0,
+         [](Verification& v) {
+             v.daliIndex = 0xFF, v.projectId = {};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FindSimulatorFault(c.fault)->name);
+        PluginSide plugin({}, identity);
+        plugin.gateway->SetProjectId(1, 2, 3);
+        plugin.gateway->Inject(c.fault, c.value);
+        Verification expected = good;
+        c.expect(expected);
+        Verification seen = Verification::Of(plugin);
+        EXPECT_EQ(seen.open, expected.open);
+        EXPECT_EQ(seen.mask, expected.mask);
+        EXPECT_EQ(seen.applicationIndex, expected.applicationIndex);
+        EXPECT_EQ(seen.daliIndex, expected.daliIndex);
+        EXPECT_EQ(seen.runState, expected.runState);
+        EXPECT_EQ(seen.appInfo, expected.appInfo);
+        EXPECT_EQ(seen.projectId, expected.projectId);
+
+        plugin.gateway->ClearFault(c.fault);
+        plugin.connection->Close();
+        Verification healed = Verification::Of(plugin);
+        EXPECT_EQ(healed.mask, good.mask);
+        EXPECT_EQ(healed.appInfo, good.appInfo);
+        EXPECT_EQ(healed.projectId, good.projectId);
+    }
+}
+
+TEST(SimulatorFaults, ConnectionDropsAfterTheGivenNumberOfAccesses)
+{
+    PluginSide plugin(LedLine(3));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    plugin.gateway->Inject(SimulatorFault::ConnectionDrops, 3);
+    EXPECT_EQ(plugin.WriteD1(10, 255, 1), S_OK);
+    std::uint8_t reply[3]{};
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), S_OK);
+    EXPECT_EQ(plugin.Write(plugin.daliIndex, 0xD2, 1, 1, {1, 2, 3}), S_OK);
+    // From here every call fails, opening again too.
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), ETS_E_DEVICE_NOT_FOUND);
+    EXPECT_EQ(plugin.WriteD1(10, 255, 0), ETS_E_DEVICE_NOT_FOUND);
+    ComPtr<IEtsDeviceInfo> info;
+    EXPECT_EQ(plugin.connection->get_DeviceInfo(info.GetAddressOf()), ETS_E_DEVICE_NOT_FOUND);
+    plugin.connection->Close();
+    EXPECT_EQ(plugin.connection->Open(), ETS_E_DEVICE_NOT_FOUND);
+    EXPECT_EQ(plugin.gateway->FunctionsWritten(), std::vector<std::uint8_t>{10})
+        << "the failed write did not arrive";
+}
+
+TEST(SimulatorFaults, VerificationFailureLeavesTheGearAsTheyWere)
+{
+    PluginSide plugin(LedLine(2));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    ASSERT_TRUE(plugin.Search().finished);
+    plugin.gateway->Inject(SimulatorFault::VerifyFails);
+    EXPECT_EQ(plugin.TestSelected({1, 2}, 1, 1), ETS_E_VERIFY_FAILED);
+    plugin.clock.Advance(1000);
+    EXPECT_EQ(plugin.gateway->GearAt(1)->level, 0);
+    EXPECT_FALSE(plugin.gateway->WatchdogArmed());
+    // Writes without verification still go through.
+    EXPECT_EQ(plugin.WriteD1(10, 255, 1), S_OK);
+    ASSERT_TRUE(plugin.WaitIdle());
+    EXPECT_EQ(plugin.gateway->GearAt(2)->level, 254);
+}
+
+TEST(SimulatorFaults, ABusyGatewayNeverFinishesAndRecoversWhenCleared)
+{
+    PluginSide plugin(LedLine(2));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    ASSERT_TRUE(plugin.Search().finished);
+    plugin.gateway->Inject(SimulatorFault::StaysBusy);
+
+    // A request gives up after five busy answers, about five seconds.
+    std::uint64_t start = plugin.clock.NowMs();
+    plugin.pauses = 0;
+    EXPECT_EQ(plugin.Call(13, 1).result, 1);
+    EXPECT_EQ(plugin.pauses, 5);
+    EXPECT_LT(plugin.clock.NowMs() - start, 6000u);
+
+    // A download's confirmation keeps saying "working" however long it is polled; nothing happens.
+    plugin.Write(plugin.daliIndex, 0xD2, 5, 1, {0x10, 0x00, 0x00});
+    plugin.WriteD1(4, 5, 0);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(plugin.ReadD1(), (PluginSide::Reply{4, 5, GatewaySimulator::GearWorking}));
+    plugin.WriteD1(255);
+    EXPECT_EQ(plugin.ReadD1()[0], GatewaySimulator::kReplyBusy);
+    EXPECT_EQ(plugin.gateway->GearAt(1)->shortAddress, 0);
+
+    plugin.gateway->ClearFault(SimulatorFault::StaysBusy);
+    EXPECT_EQ(plugin.Call(13, 1).result, 0);
+}
+
+TEST(SimulatorFaults, ASilentGearIsReportedAsNotAnswering)
+{
+    PluginSide plugin(LedLine(3));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    auto found = plugin.Search();
+    ASSERT_TRUE(found.finished);
+    plugin.gateway->Inject(SimulatorFault::GearSilent, 2);
+
+    EXPECT_EQ(plugin.Call(13, 2).result, 2);
+    EXPECT_EQ(plugin.Call(13, 3).result, 0);
+    auto results = plugin.Download(4, {{10, found.addresses[1]}, {11, found.addresses[2]}});
+    EXPECT_EQ(results[10], GatewaySimulator::GearNoAnswer);
+    EXPECT_EQ(results[11], GatewaySimulator::GearDone);
+    auto again = plugin.Search();
+    EXPECT_EQ(again.counters.back().first, 2);
+    EXPECT_EQ(again.addresses[1], 0u) << "the silent gear is not reported";
+
+    // Before any search the fault names the n-th gear of the line.
+    PluginSide fresh(LedLine(3));
+    fresh.gateway->Inject(SimulatorFault::GearSilent, 3);
+    ASSERT_EQ(fresh.OpenAndScan(), S_OK);
+    EXPECT_EQ(fresh.Search().counters.back().first, 2);
+    EXPECT_FALSE(fresh.gateway->GearSnapshot()[2].answers);
+}
+
+TEST(SimulatorFaults, DemosSwitchFaultsByName)
+{
+    for (const auto& info : SimulatorFaultTable()) {
+        auto parsed = ParseSimulatorFault(info.name);
+        ASSERT_TRUE(parsed) << info.name;
+        EXPECT_EQ(parsed->fault, info.fault);
+        EXPECT_EQ(parsed->value, 0u);
+    }
+    auto silent = ParseSimulatorFault("gear-silent=5");
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(silent->fault, SimulatorFault::GearSilent);
+    EXPECT_EQ(silent->value, 5u);
+    EXPECT_EQ(ParseSimulatorFault("wrong-mask-version=0x07B0")->value, 0x07B0u);
+    for (const char* bad : {"", "gear-silent=", "gear-silent=x", "nonsense", "stays-busy=1=2"})
+        EXPECT_FALSE(ParseSimulatorFault(bad)) << bad;
+}
