@@ -1,0 +1,73 @@
+// The state of one device behind its host objects: parameter values and object settings loaded once,
+// type and range checks, visibility from the dependency tree, and every change written to the store.
+#pragma once
+
+#include "host/CatalogueModel.h"
+#include "host/ProjectStore.h"
+#include "plugin/platform/HResult.h"
+#include "plugin/platform/Variant.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// An object's settings as the catalogue defines them.
+ObjectRecord StandardObjectSettings(const CatalogueObject& object);
+
+class DeviceContext
+{
+    struct Key
+    {};
+
+public:
+    // Loads the device's values and object settings. Fails when the catalogue does not describe the
+    // device's application program or the store cannot be read.
+    static std::shared_ptr<DeviceContext> Open(std::shared_ptr<ProjectStore> store,
+                                               std::shared_ptr<const CatalogueModel> model,
+                                               const DeviceRecord& device, std::string* error);
+    DeviceContext(Key, std::shared_ptr<ProjectStore> store, std::shared_ptr<const CatalogueModel> model,
+                  DeviceRecord device);
+
+    ProjectStore& Store() const { return *m_store; }
+    const std::shared_ptr<ProjectStore>& StorePtr() const { return m_store; }
+    const CatalogueModel& Model() const { return *m_model; }
+    const std::shared_ptr<const CatalogueModel>& ModelPtr() const { return m_model; }
+    const DeviceRecord& Record() const { return m_device; }
+
+    // Parameters by catalogue position.
+    HRESULT GetValue(std::size_t position, Variant* value);
+    // S_OK, ETS_S_PARAMETER_SET when the write changed what is visible; ETS_E_OUT_OF_RANGE when the
+    // type refuses the value, DISP_E_TYPEMISMATCH when it is no value of the type's kind. Objects
+    // that the write hides lose their associations.
+    HRESULT PutValue(std::size_t position, const Variant& value);
+    HRESULT IsVisible(std::size_t position, bool* visible);
+
+    // Communication objects by catalogue position.
+    HRESULT GetObject(std::size_t object, ObjectRecord* record);
+    HRESULT SetObject(std::size_t object, const ObjectRecord& record);
+    HRESULT IsObjectVisible(std::size_t object, bool* visible);
+    HRESULT Associations(std::size_t object, std::vector<std::int32_t>& addresses);
+    // S_FALSE when the address is associated already; E_FAIL for an invisible object.
+    HRESULT AddAssociation(std::size_t object, std::int32_t address);
+    HRESULT DeleteAssociation(std::size_t object, std::int32_t address);
+
+    // The value the type makes of a written variant (exposed for the command line's checks).
+    static HRESULT Accept(const CatalogueParameter& parameter, const Variant& value, Variant* accepted);
+    static StoredValue ToStored(const Variant& value);
+
+private:
+    HRESULT Load();
+    HRESULT EnsureCurrent();
+    bool VisibleNow(std::size_t position) const;
+    bool ObjectVisibleNow(std::size_t object) const;
+    Variant FromStored(std::size_t position, const StoredValue& stored) const;
+
+    std::shared_ptr<ProjectStore> m_store;
+    std::shared_ptr<const CatalogueModel> m_model;
+    DeviceRecord m_device;
+    std::uint64_t m_generation = 0;
+    std::vector<Variant> m_values;
+    std::vector<ObjectRecord> m_objects;
+};

@@ -1,0 +1,163 @@
+// The project in one SQLite file: name, group address tree, devices, parameter values, object
+// settings and associations; an editing session is one transaction of it.
+#pragma once
+
+#include "host/Sqlite.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+// A main group (0..31) or a middle group (0..7) of the group address tree.
+struct GroupNodeRecord
+{
+    std::int32_t number = 0;
+    std::string name;
+};
+
+// One group address: its 16-bit value main * 2048 + middle * 256 + sub.
+struct GroupAddressRecord
+{
+    std::int32_t address = 0;
+    std::string name;
+};
+
+struct DeviceRecord
+{
+    std::int64_t id = 0;
+    std::uint16_t individualAddress = 0; // area << 12 | line << 8 | device
+    std::string name;
+    std::string description;
+    std::int32_t manufacturer = 0;
+    std::int32_t applicationNumber = 0;
+    std::int32_t applicationVersion = 0;
+    std::int32_t maskVersion = 0;
+};
+
+// A parameter value as kept in the file: a number (up to 32 bits, signed or unsigned) or a text.
+using StoredValue = std::variant<std::int64_t, std::string>;
+
+struct StoredParameter
+{
+    std::int32_t uniqueNr = 0;
+    StoredValue value;
+};
+
+// The settings of one communication object of a device.
+struct ObjectRecord
+{
+    std::uint16_t number = 0;
+    std::string text;
+    std::int32_t priority = 0;
+    std::uint8_t flags = 0; // bit n = EtsObjectFlag n
+    std::int32_t datapointMain = -1;
+    std::int32_t datapointSub = -1;
+};
+
+class ProjectStore
+{
+    struct Key
+    {};
+
+public:
+    // The format of the file; PRAGMA user_version holds it, PRAGMA application_id marks the file.
+    static constexpr int kSchemaVersion = 1;
+    static constexpr std::int32_t kApplicationId = 0x564C5452; // "VLTR"
+
+    // Opens an existing project. A missing file, a file that is no project, one of a newer format
+    // or a damaged one gives nothing and a text that says so; the file is not changed.
+    // (A session that a killed process left behind is rolled back by SQLite on the way.)
+    static std::shared_ptr<ProjectStore> Open(const std::string& path, std::string* error);
+
+    // Creates a project file that does not exist yet. The file is built under a temporary name
+    // (fill adds devices, addresses...) and appears complete or not at all; an existing file is
+    // never overwritten.
+    static std::shared_ptr<ProjectStore> Create(const std::string& path, const std::string& name,
+                                                int addressLevels,
+                                                const std::function<bool(ProjectStore&, std::string*)>& fill,
+                                                std::string* error);
+
+    explicit ProjectStore(Key, std::string path);
+    ~ProjectStore();
+    ProjectStore(const ProjectStore&) = delete;
+    ProjectStore& operator=(const ProjectStore&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Text of the last failed operation.
+    const std::string& LastError() const { return m_lastError; }
+
+    // Editing session: one transaction; a process that dies inside it leaves the project as it was.
+    bool BeginSession();
+    bool Commit();
+    bool Rollback();
+    bool InSession() const;
+    // Changes when a rollback dropped changes: holders of cached values reload.
+    std::uint64_t Generation() const { return m_generation; }
+    // Changes with every write and every rollback: holders of cached lists rebuild them.
+    std::uint64_t Revision() const { return m_revision; }
+
+    // Project.
+    std::optional<std::string> Name();
+    bool SetName(const std::string& name);
+    // 2 or 3: how group addresses are written.
+    std::optional<int> AddressLevels();
+    bool SetAddressLevels(int levels);
+
+    // Group address tree, each list ascending.
+    bool MainGroups(std::vector<GroupNodeRecord>& groups);
+    bool AddMainGroup(std::int32_t main, const std::string& name);
+    bool MiddleGroups(std::int32_t main, std::vector<GroupNodeRecord>& groups);
+    bool AddMiddleGroup(std::int32_t main, std::int32_t middle, const std::string& name);
+    bool GroupAddresses(std::vector<GroupAddressRecord>& addresses);
+    bool GroupAddresses(std::int32_t main, std::int32_t middle, std::vector<GroupAddressRecord>& addresses);
+    std::optional<GroupAddressRecord> FindGroupAddress(std::int32_t address);
+    // The address's main and middle group must exist.
+    bool AddGroupAddress(std::int32_t address, const std::string& name);
+
+    // Devices.
+    bool Devices(std::vector<DeviceRecord>& devices);
+    // Stores a new device and sets its id.
+    bool AddDevice(DeviceRecord& device);
+
+    // Parameter values of a device, ascending by number.
+    bool ParameterValues(std::int64_t device, std::vector<StoredParameter>& values);
+    bool SetParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value);
+
+    // Communication object settings of a device, ascending by number.
+    bool Objects(std::int64_t device, std::vector<ObjectRecord>& objects);
+    bool SetObject(std::int64_t device, const ObjectRecord& object);
+
+    // Group addresses associated with an object, the sending one first.
+    bool Associations(std::int64_t device, std::uint16_t object, std::vector<std::int32_t>& addresses);
+    bool AddAssociation(std::int64_t device, std::uint16_t object, std::int32_t address);
+    bool DeleteAssociation(std::int64_t device, std::uint16_t object, std::int32_t address);
+    bool DeleteAssociations(std::int64_t device, std::uint16_t object);
+
+    // Runs several writes as one: all of them or none.
+    bool Atomically(const std::function<bool()>& writes);
+
+    // The connection, for tests and diagnostics.
+    sqlite3* Handle() const { return m_db.Handle(); }
+
+private:
+    bool Validate(std::string* error);
+    bool CreateSchema(const std::string& name, int addressLevels);
+    StatementLease Statement(const char* sql);
+    bool Fail(const char* what);
+    bool Wrote(bool ok, const char* what);
+    bool GroupNodes(SqliteStatement* stmt, std::vector<GroupNodeRecord>& groups, const char* what);
+    bool AddressList(SqliteStatement* stmt, std::vector<GroupAddressRecord>& addresses, const char* what);
+
+    std::string m_path;
+    std::string m_lastError;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_revision = 0;
+    SqliteDb m_db;
+    // Prepared once per connection, keyed by the address of the SQL literal.
+    std::unordered_map<const char*, SqliteStatement> m_statements;
+};

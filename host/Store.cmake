@@ -1,0 +1,33 @@
+# The substitute host's project side: SQLite project store, host objects, sessions, the veltrona
+# program's command line. (Included by host/CMakeLists.txt after the catalogue's targets.)
+find_package(SQLite3 REQUIRED)
+
+if(NOT TARGET veltrona_catalogue)
+    # The catalogue loader is not in this build: its in-code part comes from a stand-in.
+    add_library(veltrona_catalogue STATIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/CatalogueStandIn.cpp)
+    target_link_libraries(veltrona_catalogue PUBLIC veltrona_platform)
+endif()
+
+add_library(veltrona_host STATIC
+    ${CMAKE_CURRENT_SOURCE_DIR}/Sqlite.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/ProjectStore.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/CatalogueModel.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/DeviceContext.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostCollection.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostParameters.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostObjects.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostProject.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostDevice.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostServices.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostSession.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/ProjectFactory.cpp)
+target_link_libraries(veltrona_host PUBLIC veltrona_catalogue veltrona_hostapi veltrona_trace SQLite::SQLite3)
+
+if(VELTRONA_TESTS)
+    veltrona_add_gtest(host_store_tests
+        SOURCES
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/ProjectStoreTests.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostObjectTests.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostSessionTests.cpp
+        LIBS veltrona_host veltrona_access)
+endif()
