@@ -523,6 +523,15 @@ void GatewaySimulator::ReadElements(std::uint16_t objectType, std::uint8_t prope
     }
 }
 
+// Keeps the latest commands only, so that a demo left running for days does not grow without end.
+void GatewaySimulator::Record(Command command)
+{
+    constexpr std::size_t kKept = 10'000;
+    if (m_commands.size() >= kKept)
+        m_commands.erase(m_commands.begin(), m_commands.begin() + kKept / 2);
+    m_commands.push_back(std::move(command));
+}
+
 void GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t startIndex, std::uint16_t count,
                                      const std::uint8_t* data)
 {
@@ -531,7 +540,7 @@ void GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t star
         std::size_t slot = std::size_t{startIndex} - 1 + k;
         switch (propertyId) {
         case PidFunction:
-            m_commands.push_back({now, propertyId, {data[0], data[1], data[2]}});
+            Record({now, propertyId, {data[0], data[1], data[2]}});
             WriteFunction(data[0], data[1], data[2]);
             data += 3;
             break;
@@ -552,7 +561,7 @@ void GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t star
             break;
         case PidGearCommand: {
             std::memcpy(m_gearCommand.data(), data, m_gearCommand.size());
-            m_commands.push_back({now, propertyId, std::vector<std::uint8_t>(data, data + 10)});
+            Record({now, propertyId, std::vector<std::uint8_t>(data, data + 10)});
             Job job;
             job.command = m_gearCommand;
             Enqueue(job);

@@ -109,7 +109,7 @@ public:
         std::uint32_t compareSteps = 0;
     };
 
-    // A write to 0xD1 or 0xD5, as received.
+    // A write to 0xD1 or 0xD5, as received (the latest few thousand).
     struct Command
     {
         std::uint64_t atMs = 0;
@@ -202,6 +202,7 @@ private:
     void WriteElements(std::uint8_t propertyId, std::uint16_t startIndex, std::uint16_t count,
                        const std::uint8_t* data);
 
+    void Record(Command command);
     void Settle(std::uint64_t nowMs);
     Reply FunctionReply(std::uint64_t nowMs, bool consume);
     Reply BusyReply(const Job& job, std::uint64_t nowMs) const;

@@ -69,6 +69,20 @@ TEST(SimulatorSearch, FindsEveryGearWithTheIdleHandshakeInRealisticTime)
     }
 }
 
+TEST(SimulatorSearch, InstantTimingTakesNoTimeAtAll)
+{
+    PluginSide plugin(LedLine(64), {}, SimulatorTiming::Instant());
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    std::uint64_t start = plugin.clock.NowMs();
+    auto result = plugin.Search();
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(plugin.pauses, 0);
+    EXPECT_EQ(result.counters.back(), (std::pair<int, int>{64, 64}));
+    auto numbers = plugin.Download(4, {{64, result.addresses[0]}});
+    EXPECT_EQ(numbers[64], GatewaySimulator::GearDone);
+    EXPECT_EQ(plugin.clock.NowMs(), start);
+}
+
 TEST(SimulatorSearch, KeepsNumbersAndResolvesAddressesThatCannotBeToldApart)
 {
     auto gear = LedLine(4);

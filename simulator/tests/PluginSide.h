@@ -24,8 +24,9 @@ struct PluginSide
     std::uint8_t daliIndex = 0xFF;
     int pauses = 0;
 
-    explicit PluginSide(const std::vector<ControlGear>& gear = {}, GatewayIdentity identity = {})
-        : gateway(std::make_shared<GatewaySimulator>(clock, identity))
+    explicit PluginSide(const std::vector<ControlGear>& gear = {}, GatewayIdentity identity = {},
+                        SimulatorTiming timing = {})
+        : gateway(std::make_shared<GatewaySimulator>(clock, identity, timing))
     {
         for (const auto& g : gear)
             gateway->AddGear(g);
