@@ -38,3 +38,26 @@ std::shared_ptr<GatewaySimulator> MakeDemoGateway(Clock& clock, const GatewayIde
         gateway->AddGear(g);
     return gateway;
 }
+
+bool InjectFaults(GatewaySimulator& gateway, std::string_view list, std::string* error)
+{
+    while (!list.empty()) {
+        std::size_t comma = list.find(',');
+        std::string_view entry = list.substr(0, comma);
+        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+        while (!entry.empty() && entry.front() == ' ')
+            entry.remove_prefix(1);
+        while (!entry.empty() && entry.back() == ' ')
+            entry.remove_suffix(1);
+        if (entry.empty())
+            continue;
+        auto setting = ParseSimulatorFault(entry);
+        if (!setting) {
+            if (error)
+                *error = "unknown simulator fault: " + std::string(entry);
+            return false;
+        }
+        gateway.Inject(*setting);
+    }
+    return true;
+}

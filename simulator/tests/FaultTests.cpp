@@ -220,4 +220,15 @@ TEST(SimulatorFaults, DemosSwitchFaultsByName)
     EXPECT_EQ(ParseSimulatorFault("wrong-mask-version=0x07B0")->value, 0x07B0u);
     for (const char* bad : {"", "gear-silent=", "gear-silent=x", "nonsense", "stays-busy=1=2"})
         EXPECT_FALSE(ParseSimulatorFault(bad)) << bad;
+
+    TestClock clock;
+    GatewaySimulator gateway(clock);
+    std::string error;
+    EXPECT_TRUE(InjectFaults(gateway, " not-running, wrong-mask-version=0x0701 ,,", &error));
+    EXPECT_TRUE(gateway.Faults().notRunning);
+    EXPECT_EQ(gateway.Faults().maskVersion, 0x0701u);
+    EXPECT_FALSE(InjectFaults(gateway, "stays-busy,no-such-fault,verify-fails", &error));
+    EXPECT_EQ(error, "unknown simulator fault: no-such-fault");
+    EXPECT_TRUE(gateway.Faults().staysBusy);
+    EXPECT_FALSE(gateway.Faults().verifyFails);
 }
