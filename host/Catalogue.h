@@ -2,13 +2,13 @@
 // object the host offers for the device, loaded from the data file that ships with the project.
 #pragma once
 
+#include "plugin/platform/Variant.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "plugin/platform/Variant.h"
 
 struct CatalogueEnumValue
 {
@@ -39,7 +39,9 @@ struct CatalogueObject
     std::int32_t uniqueNumber = 0; // host identifier of the object
     std::string text;              // default object text
     std::string functionText;
-    std::int32_t priority = 2;     // 0 system, 1 high (alarm), 2 low... as the KNX priority code
+    // The KNX priority code: 0 system, 1 normal (shown as high), 2 urgent (alarm), 3 low. The loader
+    // always sets it from the data file.
+    std::int32_t priority = 2;
     // communication, read, write, transmit, update
     bool flags[5] = {true, false, true, false, false};
     std::int32_t datapointMain = -1;
@@ -87,6 +89,11 @@ public:
     const std::vector<CatalogueObject>& Objects() const { return m_objects; }
     const std::vector<DatapointTypeEntry>& DatapointTypes() const { return m_datapointTypes; }
     const CatalogueParameter* FindParameter(std::int32_t uniqueNr) const;
+    // The parameters whose parent is uniqueNr, ascending by UniqueNr (empty for a leaf or an unknown
+    // number). Walking it depth first visits a parameter's whole subtree.
+    const std::vector<std::int32_t>& Dependents(std::int32_t uniqueNr) const;
+    // The object with that object number, or null.
+    const CatalogueObject* FindObject(std::uint16_t number) const;
 
     // For tests and tools that build a catalogue in code.
     ApplicationIdentity& MutableApplication() { return m_application; }
@@ -95,9 +102,12 @@ public:
     void AddDatapointType(DatapointTypeEntry type);
 
 private:
+    // Position of the parameter in m_parameters, or its size when there is none.
+    std::size_t PositionOf(std::int32_t uniqueNr) const;
+
     ApplicationIdentity m_application;
     std::vector<CatalogueParameter> m_parameters;
-    std::map<std::int32_t, std::size_t> m_index;
+    std::vector<std::vector<std::int32_t>> m_dependents; // parallel to m_parameters
     std::vector<CatalogueObject> m_objects;
     std::vector<DatapointTypeEntry> m_datapointTypes;
 };
