@@ -292,7 +292,7 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
     }
 
     // An object that disappears takes its associations with it, in the same change as the value.
-    bool ok = m_store->Atomically([&] {
+    auto write = [&] {
         if (!m_store->SetParameterValue(m_device.id, p.uniqueNr, ToStored(accepted)))
             return false;
         for (std::uint16_t number : hidden) {
@@ -300,7 +300,8 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
                 return false;
         }
         return true;
-    });
+    };
+    bool ok = hidden.empty() ? write() : m_store->Atomically(write);
     if (!ok) {
         m_values[position] = std::move(previous);
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "UniqueNr = %ld: %s", static_cast<long>(p.uniqueNr),

@@ -20,8 +20,12 @@ add_library(veltrona_host STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/HostDevice.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/HostServices.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/HostSession.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/ProjectFactory.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/ProjectFactory.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/VeltronaCommands.cpp)
 target_link_libraries(veltrona_host PUBLIC veltrona_catalogue veltrona_hostapi veltrona_trace SQLite::SQLite3)
+
+add_executable(veltrona ${CMAKE_CURRENT_SOURCE_DIR}/VeltronaMain.cpp)
+target_link_libraries(veltrona PRIVATE veltrona_host)
 
 if(VELTRONA_TESTS)
     veltrona_add_gtest(host_store_tests
@@ -29,5 +33,8 @@ if(VELTRONA_TESTS)
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/ProjectStoreTests.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostObjectTests.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostSessionTests.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/VeltronaCommandTests.cpp
         LIBS veltrona_host veltrona_access)
+    add_dependencies(host_store_tests veltrona)
+    target_compile_definitions(host_store_tests PRIVATE VELTRONA_EXECUTABLE="$<TARGET_FILE:veltrona>")
 endif()
