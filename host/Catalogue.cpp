@@ -441,7 +441,6 @@ private:
 
     Catalogue& m_catalogue;
     std::unordered_map<std::string, std::shared_ptr<const TypeDef>> m_types;
-    std::shared_ptr<const TypeDef> m_textType;
     std::vector<CatalogueParameter> m_params;
     std::vector<std::ptrdiff_t> m_offsets;
 
