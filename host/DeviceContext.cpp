@@ -88,27 +88,33 @@ std::shared_ptr<DeviceContext> DeviceContext::Open(std::shared_ptr<ProjectStore>
 
 HRESULT DeviceContext::Load()
 {
-    std::vector<StoredParameter> stored;
-    std::vector<ObjectRecord> objects;
-    const std::uint64_t generation = m_store->Generation();
-    if (!m_store->ParameterValues(m_device.id, stored) || !m_store->Objects(m_device.id, objects))
-        return E_FAIL;
-
-    // Numbers the catalogue added after the project was made read as their defaults.
+    // Read into fresh tables, so that a failed read leaves the loaded state as it was.
     const std::size_t n = m_model->ParameterCount();
-    m_values.assign(n, Variant());
+    const std::uint64_t generation = m_store->Generation();
+    std::vector<Variant> values(n);
     std::vector<bool> seen(n, false);
-    for (const StoredParameter& p : stored) {
-        std::size_t position = m_model->PositionOf(p.uniqueNr);
+    // Rows and catalogue both ascend by number: a moving cursor finds most positions.
+    std::size_t cursor = 0;
+    bool read = m_store->ForEachParameterValue(m_device.id, [&](std::int32_t uniqueNr, StoredValue&& stored) {
+        while (cursor < n && m_model->Parameter(cursor).uniqueNr < uniqueNr)
+            ++cursor;
+        std::size_t position = cursor < n && m_model->Parameter(cursor).uniqueNr == uniqueNr
+                                   ? cursor
+                                   : m_model->PositionOf(uniqueNr);
         if (position == CatalogueModel::kNone)
-            continue;
-        m_values[position] = FromStored(position, p.value);
+            return;
+        values[position] = FromStored(position, stored);
         seen[position] = true;
-    }
+    });
+    std::vector<ObjectRecord> objects;
+    if (!read || !m_store->Objects(m_device.id, objects))
+        return E_FAIL;
+    // Numbers the catalogue added after the project was made read as their defaults.
     for (std::size_t i = 0; i < n; ++i) {
         if (!seen[i])
-            m_values[i] = m_model->DefaultValue(i);
+            values[i] = m_model->DefaultValue(i);
     }
+    m_values = std::move(values);
 
     m_objects.clear();
     m_objects.reserve(m_model->ObjectCount());

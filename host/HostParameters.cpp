@@ -54,82 +54,127 @@ HRESULT CHostParameterType::get_EnumValues(IEtsCollection<IEtsEnumValue>** value
     return MakeHostList(std::move(items)).CopyTo(values);
 }
 
-HRESULT CHostUIParameter::get_UniqueNumber(std::int32_t* number)
+namespace ui_parameter {
+
+HRESULT UniqueNumber(const CatalogueModel& model, std::size_t position, std::int32_t* number)
 {
     if (!number)
         return E_POINTER;
-    *number = m_model->Parameter(m_position).uniqueNr;
+    *number = model.Parameter(position).uniqueNr;
     return S_OK;
 }
 
-HRESULT CHostUIParameter::get_Description(std::string* text)
+HRESULT Description(const CatalogueModel& model, std::size_t position, std::string* text)
 {
     if (!text)
         return E_POINTER;
-    *text = m_model->Parameter(m_position).description;
+    *text = model.Parameter(position).description;
     return S_OK;
 }
 
-HRESULT CHostUIParameter::get_Accessible(std::int16_t* accessible)
+HRESULT Accessible(const CatalogueModel& model, std::size_t position, std::int16_t* accessible)
 {
     if (!accessible)
         return E_POINTER;
-    *accessible = m_model->Parameter(m_position).accessible ? kEtsTrue : kEtsFalse;
+    *accessible = model.Parameter(position).accessible ? kEtsTrue : kEtsFalse;
     return S_OK;
 }
 
-HRESULT CHostUIParameter::get_Type(IEtsParameterType** type)
+HRESULT Type(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+             IEtsParameterType** type)
 {
     if (!type)
         return E_POINTER;
-    return HandOut(MakeComObject<CHostParameterType>(m_model, m_position), type);
+    return HandOut(MakeComObject<CHostParameterType>(model, position), type);
 }
 
-HRESULT CHostUIParameter::get_DefaultValue(Variant* value)
+HRESULT DefaultValue(const CatalogueModel& model, std::size_t position, Variant* value)
 {
     if (!value)
         return E_POINTER;
-    *value = m_model->DefaultValue(m_position);
+    *value = model.DefaultValue(position);
     return S_OK;
 }
 
-HRESULT CHostUIParameter::get_DependentParameters(IEtsCollection<IEtsUIParameter>** dependents)
+HRESULT Dependents(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+                   IEtsCollection<IEtsUIParameter>** dependents)
 {
     if (!dependents)
         return E_POINTER;
-    const std::vector<std::size_t>& children = m_model->Children(m_position);
+    const std::vector<std::size_t>& children = model->Children(position);
     std::vector<std::int64_t> keys;
     keys.reserve(children.size());
     for (std::size_t c : children)
-        keys.push_back(m_model->Parameter(c).uniqueNr);
-    auto model = m_model;
+        keys.push_back(model->Parameter(c).uniqueNr);
     auto factory = [model, children](std::size_t i) -> ComPtr<IEtsUIParameter> {
         return MakeComObject<CHostUIParameter>(model, children[i]);
     };
-    return ComPtr<IEtsCollection<IEtsUIParameter>>(
-               MakeComObject<CHostList<IEtsUIParameter>>(children.size(), factory, "UniqueNumber",
-                                                         KeyFinder(std::move(keys))))
-        .CopyTo(dependents);
+    return HandOut(MakeComObject<CHostList<IEtsUIParameter>>(children.size(), factory, "UniqueNumber",
+                                                             KeyFinder(std::move(keys))),
+                   dependents);
 }
 
-HRESULT CHostUIParameter::get_Parent(IEtsUIParameter** parent)
+HRESULT Parent(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+               IEtsUIParameter** parent)
 {
     if (!parent)
         return E_POINTER;
     *parent = nullptr;
-    std::size_t p = m_model->ParentOf(m_position);
+    std::size_t p = model->ParentOf(position);
     if (p == CatalogueModel::kNone)
         return S_FALSE;
-    return HandOut(MakeComObject<CHostUIParameter>(m_model, p), parent);
+    return HandOut(MakeComObject<CHostUIParameter>(model, p), parent);
+}
+
+HRESULT ConditionValue(const CatalogueModel& model, std::size_t position, Variant* value)
+{
+    if (!value)
+        return E_POINTER;
+    const auto& conditions = model.Parameter(position).conditionValues;
+    *value = conditions.empty() ? Variant() : Variant::I4(conditions.front());
+    return S_OK;
+}
+
+} // namespace ui_parameter
+
+HRESULT CHostUIParameter::get_UniqueNumber(std::int32_t* number)
+{
+    return ui_parameter::UniqueNumber(*m_model, m_position, number);
+}
+
+HRESULT CHostUIParameter::get_Description(std::string* text)
+{
+    return ui_parameter::Description(*m_model, m_position, text);
+}
+
+HRESULT CHostUIParameter::get_Accessible(std::int16_t* accessible)
+{
+    return ui_parameter::Accessible(*m_model, m_position, accessible);
+}
+
+HRESULT CHostUIParameter::get_Type(IEtsParameterType** type)
+{
+    return ui_parameter::Type(m_model, m_position, type);
+}
+
+HRESULT CHostUIParameter::get_DefaultValue(Variant* value)
+{
+    return ui_parameter::DefaultValue(*m_model, m_position, value);
+}
+
+HRESULT CHostUIParameter::get_DependentParameters(IEtsCollection<IEtsUIParameter>** dependents)
+{
+    return ui_parameter::Dependents(m_model, m_position, dependents);
+}
+
+HRESULT CHostUIParameter::get_Parent(IEtsUIParameter** parent)
+{
+    return ui_parameter::Parent(m_model, m_position, parent);
 }
 
 HRESULT CHostUIParameter::get_ConditionValue(Variant* value)
 {
-    if (!value)
-        return E_POINTER;
-    const auto& conditions = m_model->Parameter(m_position).conditionValues;
-    *value = conditions.empty() ? Variant() : Variant::I4(conditions.front());
-    return S_OK;
+    return ui_parameter::ConditionValue(*m_model, m_position, value);
 }
 
 HRESULT CHostDeviceParameter::get_Value(Variant* value)
@@ -165,9 +210,47 @@ HRESULT CHostDeviceParameter::get_UIParameter(IEtsUIParameter** parameter)
 {
     if (!parameter)
         return E_POINTER;
-    if (!m_uiParameter)
-        m_uiParameter = MakeComObject<CHostUIParameter>(m_context->ModelPtr(), m_position);
-    return m_uiParameter.CopyTo(parameter);
+    return Answer(static_cast<IEtsUIParameter*>(this), reinterpret_cast<void**>(parameter));
+}
+
+HRESULT CHostDeviceParameter::get_UniqueNumber(std::int32_t* number)
+{
+    return ui_parameter::UniqueNumber(m_context->Model(), m_position, number);
+}
+
+HRESULT CHostDeviceParameter::get_Description(std::string* text)
+{
+    return ui_parameter::Description(m_context->Model(), m_position, text);
+}
+
+HRESULT CHostDeviceParameter::get_Accessible(std::int16_t* accessible)
+{
+    return ui_parameter::Accessible(m_context->Model(), m_position, accessible);
+}
+
+HRESULT CHostDeviceParameter::get_Type(IEtsParameterType** type)
+{
+    return ui_parameter::Type(m_context->ModelPtr(), m_position, type);
+}
+
+HRESULT CHostDeviceParameter::get_DefaultValue(Variant* value)
+{
+    return ui_parameter::DefaultValue(m_context->Model(), m_position, value);
+}
+
+HRESULT CHostDeviceParameter::get_DependentParameters(IEtsCollection<IEtsUIParameter>** dependents)
+{
+    return ui_parameter::Dependents(m_context->ModelPtr(), m_position, dependents);
+}
+
+HRESULT CHostDeviceParameter::get_Parent(IEtsUIParameter** parent)
+{
+    return ui_parameter::Parent(m_context->ModelPtr(), m_position, parent);
+}
+
+HRESULT CHostDeviceParameter::get_ConditionValue(Variant* value)
+{
+    return ui_parameter::ConditionValue(m_context->Model(), m_position, value);
 }
 
 ComPtr<IEtsCollection<IEtsDeviceParameter>>

@@ -41,6 +41,21 @@ private:
     std::size_t m_position;
 };
 
+// The UI parameter's answers, shared by the objects that offer the interface.
+namespace ui_parameter {
+HRESULT UniqueNumber(const CatalogueModel& model, std::size_t position, std::int32_t* number);
+HRESULT Description(const CatalogueModel& model, std::size_t position, std::string* text);
+HRESULT Accessible(const CatalogueModel& model, std::size_t position, std::int16_t* accessible);
+HRESULT Type(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+             IEtsParameterType** type);
+HRESULT DefaultValue(const CatalogueModel& model, std::size_t position, Variant* value);
+HRESULT Dependents(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+                   IEtsCollection<IEtsUIParameter>** dependents);
+HRESULT Parent(const std::shared_ptr<const CatalogueModel>& model, std::size_t position,
+               IEtsUIParameter** parent);
+HRESULT ConditionValue(const CatalogueModel& model, std::size_t position, Variant* value);
+} // namespace ui_parameter
+
 class CHostUIParameter final : public ComObject<IEtsUIParameter>
 {
 public:
@@ -63,7 +78,9 @@ private:
     std::size_t m_position;
 };
 
-class CHostDeviceParameter final : public ComObject<IEtsDeviceParameter>
+// The device's instance of a parameter. It answers for its UI parameter itself: loading the registry
+// makes one object per parameter instead of two.
+class CHostDeviceParameter final : public ComObject<IEtsDeviceParameter, IEtsUIParameter>
 {
 public:
     CHostDeviceParameter(std::shared_ptr<DeviceContext> context, std::size_t position)
@@ -74,10 +91,18 @@ public:
     HRESULT get_Visible(std::int16_t* visible) override;
     HRESULT get_UIParameter(IEtsUIParameter** parameter) override;
 
+    HRESULT get_UniqueNumber(std::int32_t* number) override;
+    HRESULT get_Description(std::string* text) override;
+    HRESULT get_Accessible(std::int16_t* accessible) override;
+    HRESULT get_Type(IEtsParameterType** type) override;
+    HRESULT get_DefaultValue(Variant* value) override;
+    HRESULT get_DependentParameters(IEtsCollection<IEtsUIParameter>** dependents) override;
+    HRESULT get_Parent(IEtsUIParameter** parent) override;
+    HRESULT get_ConditionValue(Variant* value) override;
+
 private:
     std::shared_ptr<DeviceContext> m_context;
     std::size_t m_position;
-    ComPtr<IEtsUIParameter> m_uiParameter;
 };
 
 // The device's parameters in the catalogue's order, queried with "$(UniqueNumber)=n".

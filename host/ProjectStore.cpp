@@ -70,6 +70,9 @@ constexpr int kBusyTimeoutMs = 2000;
 constexpr const char* kTables[] = {"project", "main_groups",      "middle_groups", "group_addresses",
                                    "devices", "parameter_values", "comm_objects",  "associations"};
 
+constexpr const char* kCheckedAtOpen[] = {"project",         "main_groups", "middle_groups",
+                                          "group_addresses", "devices",     "associations"};
+
 std::string Quoted(const std::string& path)
 {
     return "'" + path + "'";
@@ -160,20 +163,10 @@ bool ProjectStore::Validate(std::string* error)
         return fail(name + " is not a Veltrona project (unknown project format " + std::to_string(version) +
                     ").");
 
-    // A cut or overwritten file shows here rather than in the middle of a session.
-    {
-        SqliteStatement check(m_db.Handle(), "PRAGMA quick_check(1)");
-        if (!check.Valid())
-            return damaged(m_db.ErrorCode());
-        int rc = check.Step();
-        if (rc != SQLITE_ROW)
-            return damaged(m_db.ErrorCode());
-        std::string verdict = check.Text(0);
-        if (verdict != "ok")
-            return fail("The project " + name + " is damaged: " + verdict);
-    }
     {
         SqliteStatement tables(m_db.Handle(), "SELECT name FROM sqlite_schema WHERE type = 'table'");
+        if (!tables.Valid())
+            return damaged(m_db.ErrorCode());
         std::vector<std::string> found;
         int rc;
         while ((rc = tables.Step()) == SQLITE_ROW)
@@ -184,6 +177,19 @@ bool ProjectStore::Validate(std::string* error)
             if (std::find(found.begin(), found.end(), table) == found.end())
                 return fail("The project " + name + " is damaged: the table " + table + " is missing.");
         }
+    }
+    // A cut or overwritten file shows here rather than in the middle of a session. The small tables
+    // are read through now; a device's values and objects are read in full when the device is opened
+    // (a full integrity check would cost more than the whole load of the parameters).
+    for (const char* table : kCheckedAtOpen) {
+        SqliteStatement rows(m_db.Handle(), std::string("SELECT * FROM ") + table);
+        if (!rows.Valid())
+            return damaged(m_db.ErrorCode());
+        int rc;
+        while ((rc = rows.Step()) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            return damaged(m_db.ErrorCode());
     }
     if (!Name())
         return fail("The project " + name + " is damaged: " + m_lastError);
@@ -288,7 +294,12 @@ StatementLease ProjectStore::Statement(const char* sql)
 
 bool ProjectStore::Fail(const char* what)
 {
-    m_lastError = std::string("Failed ") + what + ": " + m_db.ErrorText() + ".";
+    const int code = m_db.ErrorCode() & 0xFF;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        m_lastError =
+            "The project '" + m_path + "' is damaged (" + m_db.ErrorText() + " while " + what + ").";
+    else
+        m_lastError = std::string("Failed ") + what + ": " + m_db.ErrorText() + ".";
     return false;
 }
 
@@ -543,6 +554,14 @@ bool ProjectStore::AddDevice(DeviceRecord& device)
 bool ProjectStore::ParameterValues(std::int64_t device, std::vector<StoredParameter>& values)
 {
     values.clear();
+    return ForEachParameterValue(device, [&](std::int32_t uniqueNr, StoredValue&& value) {
+        values.push_back({uniqueNr, std::move(value)});
+    });
+}
+
+bool ProjectStore::ForEachParameterValue(std::int64_t device,
+                                         const std::function<void(std::int32_t, StoredValue&&)>& row)
+{
     StatementLease stmt =
         Statement("SELECT unique_nr, value FROM parameter_values WHERE device = ? ORDER BY unique_nr");
     if (!stmt)
@@ -550,13 +569,11 @@ bool ProjectStore::ParameterValues(std::int64_t device, std::vector<StoredParame
     stmt->Bind(1, device);
     int rc;
     while ((rc = stmt->Step()) == SQLITE_ROW) {
-        StoredParameter p;
-        p.uniqueNr = static_cast<std::int32_t>(stmt->Int(0));
+        const auto uniqueNr = static_cast<std::int32_t>(stmt->Int(0));
         if (stmt->IsText(1))
-            p.value = stmt->Text(1);
+            row(uniqueNr, StoredValue(stmt->Text(1)));
         else
-            p.value = stmt->Int(1);
-        values.push_back(std::move(p));
+            row(uniqueNr, StoredValue(stmt->Int(1)));
     }
     return rc == SQLITE_DONE || Fail("reading the parameter values");
 }

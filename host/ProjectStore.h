@@ -126,6 +126,9 @@ public:
 
     // Parameter values of a device, ascending by number.
     bool ParameterValues(std::int64_t device, std::vector<StoredParameter>& values);
+    // The same, row by row, without a list in between.
+    bool ForEachParameterValue(std::int64_t device,
+                               const std::function<void(std::int32_t, StoredValue&&)>& row);
     bool SetParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value);
 
     // Communication object settings of a device, ascending by number.

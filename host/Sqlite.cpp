@@ -98,7 +98,8 @@ SqliteDb::~SqliteDb()
 int SqliteDb::Open(const std::string& path, bool create)
 {
     Close();
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One connection serves one thread (the host's objects live on the UI thread): no locking.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     return sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
 }
 

@@ -1,3 +1,4 @@
+#include "host/HostSession.h"
 #include "host/ProjectFactory.h"
 #include "host/ProjectStore.h"
 #include "host/tests/HostTestSupport.h"
@@ -134,6 +135,23 @@ TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
     }
     std::string error;
     EXPECT_TRUE(ProjectStore::Open(dir.File("good.veltrona"), &error)) << error;
+
+    // Damage among the device's values and objects (the last pages) shows at the latest when the
+    // device is opened, still without a change to the file.
+    std::string late = good;
+    for (std::size_t i = late.size() - 3 * 4096; i < late.size(); i += 5)
+        late[i] = static_cast<char>(late[i] ^ 0x33);
+    WriteBytes(dir.File("late.veltrona"), late);
+    auto model = CatalogueModel::Build(catalogue, &error);
+    ASSERT_TRUE(model) << error;
+    error.clear();
+    auto store = ProjectStore::Open(dir.File("late.veltrona"), &error);
+    if (store) {
+        EXPECT_FALSE(HostSession::Open(store, model, &error));
+        store.reset();
+    }
+    EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(dir.File("late.veltrona")), late);
 }
 
 TEST_F(ProjectStoreTest, SessionCommitsOrRollsBackAndKeepsASecondEditorOut)
