@@ -276,6 +276,11 @@ struct Rig
             gateway->AddGear(g);
         device->project->manufacturers->items.push_back(MakeComObject<Manufacturer>(0x00A7, "Veltrona GmbH"));
         device->inner->AddInteger(747, 0, 0, 0, 1);
+        for (auto [number, text] :
+             {std::pair{960, "Writing gear numbers"}, std::pair{961, "Assigning gear numbers"},
+              std::pair{906, "Writing group assignments"}, std::pair{915, "Deleting group assignments"},
+              std::pair{962, "Resetting all gear"}})
+            device->inner->AddText(number, text);
         window->parent = top;
         top->connect = [this] {
             connections.push_back(MakeComObject<TappedConnection>(gateway));
