@@ -2,12 +2,6 @@
 # program's command line. (Included by host/CMakeLists.txt after the catalogue's targets.)
 find_package(SQLite3 REQUIRED)
 
-if(NOT TARGET veltrona_catalogue)
-    # The catalogue loader is not in this build: its in-code part comes from a stand-in.
-    add_library(veltrona_catalogue STATIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/CatalogueStandIn.cpp)
-    target_link_libraries(veltrona_catalogue PUBLIC veltrona_platform)
-endif()
-
 add_library(veltrona_host STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/Sqlite.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/ProjectStore.cpp
@@ -34,7 +28,8 @@ if(VELTRONA_TESTS)
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostObjectTests.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/HostSessionTests.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/tests/VeltronaCommandTests.cpp
-        LIBS veltrona_host veltrona_access)
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/ShippedCatalogueHostTests.cpp
+        LIBS veltrona_host veltrona_access veltrona_model)
     add_dependencies(host_store_tests veltrona)
     target_compile_definitions(host_store_tests PRIVATE VELTRONA_EXECUTABLE="$<TARGET_FILE:veltrona>")
 endif()
