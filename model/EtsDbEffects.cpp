@@ -620,6 +620,7 @@ void CEtsDbManagement::ClearEffectStep(int effectNr, int slot)
     for (UniqueNr base : kStepMaskBases)
         SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
     SetParameterLong(GetEffectStepUniqueNr(20700, effectNr, slot), 0);
+    // An unused slot holds the defaults, as on a fresh device.
     for (UniqueNr base : kStepSettingBases)
-        SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
+        ResetParameter(GetEffectStepUniqueNr(base, effectNr, slot));
 }

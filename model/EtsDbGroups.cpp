@@ -169,6 +169,9 @@ void CEtsDbManagement::ResetGroupParameters(int groupNr)
     }
     for (const auto& [base, value] : m_mapGroupDefaults)
         SetParameterValue(GetGroupUniqueNr(base, groupNr), value);
+    // A single's name mirrors its member's, which the reset named with the label.
+    if (groupNr > kGroupCount)
+        SetParameterString(GetGroupUniqueNr(101, groupNr), GetLabel(LabelMember));
 }
 
 void CEtsDbManagement::SetGroupName(int groupNr, const std::string& name)

@@ -37,7 +37,7 @@ inline ComPtr<fake::Device> MakeGateway()
     for (int n = 1; n <= 96; ++n) {
         const UniqueNr root = GetGroupUniqueNr(123, n);
         d->AddInteger(root, 0);
-        d->AddDefaultText(GetGroupUniqueNr(101, n), "Group");
+        d->AddDefaultText(GetGroupUniqueNr(101, n), n <= 32 ? "Group" : "Member");
         d->AddInteger(GetGroupUniqueNr(102, n), 1, 1, 0, 173);
         d->AddInteger(GetGroupUniqueNr(103, n), 173, 173, 0, 173);
         d->AddInteger(GetGroupUniqueNr(235, n), 0);

@@ -1,0 +1,127 @@
+// A fresh gateway project of the shipped catalogue in a scratch folder, opened as the host opens it.
+#pragma once
+
+#include "host/HostSession.h"
+#include "host/ProjectFactory.h"
+#include "model/EtsDbManagement.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <unistd.h>
+
+namespace hostproject {
+
+inline std::shared_ptr<const CatalogueModel> ShippedCatalogue()
+{
+    static std::shared_ptr<const CatalogueModel> model = [] {
+        std::string error;
+        auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
+        EXPECT_TRUE(catalogue) << error;
+        auto shared = std::make_shared<const Catalogue>(std::move(*catalogue));
+        auto built = CatalogueModel::Build(shared, &error);
+        EXPECT_TRUE(built) << error;
+        return built;
+    }();
+    return model;
+}
+
+class Project
+{
+public:
+    explicit Project(int addressLevels = 3)
+    {
+        static int counter = 0;
+        m_path = std::filesystem::path(testing::TempDir()) / ("host-project-" + std::to_string(::getpid()) +
+                                                              "-" + std::to_string(++counter) + ".veltrona");
+        std::filesystem::remove(m_path);
+        NewProjectOptions options;
+        options.addressLevels = addressLevels;
+        options.demoGroupAddresses = true;
+        std::string error;
+        auto store = CreateGatewayProject(m_path.string(), ShippedCatalogue()->Source(), options, &error);
+        EXPECT_TRUE(store) << error;
+        m_session = HostSession::Open(store, ShippedCatalogue(), &error);
+        EXPECT_TRUE(m_session) << error;
+        // The plug-in always works inside an editing session.
+        EXPECT_EQ(m_session->BeginEditing(), S_OK);
+    }
+    ~Project()
+    {
+        m_session.reset();
+        std::filesystem::remove(m_path);
+    }
+
+    IEtsDevice* Device() const { return m_session->Device().Get(); }
+    HostSession& Session() { return *m_session; }
+
+    // A model loaded as the main window loads it.
+    std::unique_ptr<CEtsDbManagement> LoadModel(IUserPrompt* prompt = nullptr)
+    {
+        auto model = std::make_unique<CEtsDbManagement>(Device(), prompt);
+        model->LoadDeviceParameterPointers();
+        model->InitLightnessValueLists();
+        model->LoadBufferedParameters();
+        model->CollectVisibleNonStandardObjects();
+        return model;
+    }
+
+    // Every stored parameter value, object setting and association of the device, as text.
+    std::string Store()
+    {
+        ProjectStore& store = m_session->Store();
+        std::vector<DeviceRecord> devices;
+        store.Devices(devices);
+        std::ostringstream out;
+        for (const DeviceRecord& d : devices) {
+            std::vector<StoredParameter> values;
+            store.ParameterValues(d.id, values);
+            for (const StoredParameter& p : values)
+                out << "P" << p.uniqueNr << "=" << Describe(p) << "\n";
+            std::vector<ObjectRecord> objects;
+            store.Objects(d.id, objects);
+            for (const ObjectRecord& o : objects) {
+                out << "O" << o.number << ":" << o.text << "," << o.priority;
+                std::vector<std::int32_t> addresses;
+                store.Associations(d.id, o.number, addresses);
+                for (std::int32_t a : addresses)
+                    out << "," << a;
+                out << "\n";
+            }
+        }
+        return out.str();
+    }
+
+    // The lines in which two store texts differ, for a readable failure.
+    static std::string Difference(const std::string& a, const std::string& b)
+    {
+        std::istringstream x(a), y(b);
+        std::string l, r, out;
+        int shown = 0;
+        for (;;) {
+            const bool left = static_cast<bool>(std::getline(x, l)),
+                       right = static_cast<bool>(std::getline(y, r));
+            if (!left && !right)
+                break;
+            if (l != r && shown++ < 20)
+                out += "- " + l + "\n+ " + r + "\n";
+            l.clear();
+            r.clear();
+        }
+        return out;
+    }
+
+private:
+    static std::string Describe(const StoredParameter& p)
+    {
+        if (const auto* n = std::get_if<std::int64_t>(&p.value))
+            return std::to_string(*n);
+        return "'" + std::get<std::string>(p.value) + "'";
+    }
+
+    std::filesystem::path m_path;
+    std::unique_ptr<HostSession> m_session;
+};
+
+} // namespace hostproject

@@ -1,0 +1,158 @@
+#include "tests/integration/HostProject.h"
+
+namespace {
+
+std::string Tables(const CEtsDbManagement& m)
+{
+    std::ostringstream out;
+    for (int g = 1; g <= 32; ++g)
+        out << "G" << g << ":" << m.GetGroup(g).name << "," << m.GetGroup(g).exists << ";";
+    for (int i = 1; i <= 64; ++i) {
+        const MemberRecord& r = m.GetMember(i);
+        out << "M" << i << ":" << r.name << "," << r.randomNr << "," << r.groupMask << "," << r.single << ","
+            << r.assigned << "," << int{r.type} << "," << int{r.foundType} << ";";
+    }
+    for (int s = 1; s <= 16; ++s) {
+        const SceneRecord& r = m.GetScene(s);
+        out << "S" << s << ":" << r.name << "," << r.masks[0] << "," << r.masks[1] << "," << r.masks[2] << ","
+            << int{r.knxScene} << ";";
+    }
+    for (int e = 1; e <= 16; ++e) {
+        out << "E" << e << ":" << m.GetEffect(e).name << "," << int{m.GetEffect(e).knxEffect};
+        for (const EffectStepMap& step : m.GetEffect(e).steps) {
+            out << "[";
+            for (auto [k, v] : step)
+                out << int{k} << "=" << int{v} << " ";
+            out << "]";
+        }
+        out << ";";
+    }
+    out << "V" << m.GetEffectValueCount();
+    return out.str();
+}
+
+std::string ObjectText(IEtsDevice* device, int number)
+{
+    ComPtr<IEtsCollection<IEtsCommObject>> objects;
+    device->get_CommObjects(0, objects.GetAddressOf());
+    std::int32_t count = 0;
+    objects->get_Count(&count);
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsCommObject> object;
+        std::uint16_t n = 0;
+        objects->Item(Variant::I4(i), object.GetAddressOf());
+        object->get_Number(&n);
+        if (n == number) {
+            std::string text;
+            object->get_Text(&text);
+            return text;
+        }
+    }
+    return "<none>";
+}
+
+} // namespace
+
+TEST(ModelOverHost, EveryParameterTheModelUsesIsThere)
+{
+    hostproject::Project project;
+    auto model = project.LoadModel();
+    std::vector<UniqueNr> numbers{738,   741,   742,   716,   799,   721,   722,  723,
+                                  65014, 65015, 65024, 65026, 65027, 65047, 65048};
+    for (int n = 1; n <= 96; ++n)
+        for (UniqueNr base : {101, 102, 103, 123, 234, 235, 301, 313, 324, 332, 333, 334})
+            numbers.push_back(GetGroupUniqueNr(base, n));
+    for (int m = 1; m <= 64; ++m)
+        for (UniqueNr n : {GetMemberUniqueNr(400, m), GetMemberUniqueNr(500, m), GetMemberUniqueNr(600, m),
+                           GetMemberUniqueNr(26700, m), GetMemberUniqueNr(27700, m),
+                           GetMemberBlockUniqueNr(274, m), GetMemberBlockUniqueNr(597, m)})
+            numbers.push_back(n);
+    for (int s = 1; s <= 16; ++s)
+        for (UniqueNr base : {601, 602, 609, 642, 20600, 20601, 20602, 20667, 20668})
+            numbers.push_back(GetSceneUniqueNr(base, s));
+    for (int e = 1; e <= 16; ++e)
+        for (int t = 1; t <= 16; ++t)
+            for (UniqueNr base : {16700, 17700, 18700, 19700, 20700, 21700, 22700, 23700, 24700})
+                numbers.push_back(GetEffectStepUniqueNr(base, e, t));
+    for (int i = 0; i < 250; ++i)
+        numbers.push_back(GetEffectUniqueNr(25700, i));
+    for (UniqueNr n : numbers)
+        EXPECT_TRUE(model->GetDeviceParameterPointer(n)) << n;
+}
+
+TEST(ModelOverHost, OperationsWriteThroughAndAReloadSeesTheSameTables)
+{
+    hostproject::Project project;
+    ScriptedPrompt prompt;
+    auto model = project.LoadModel(&prompt);
+    model->SetAddressingMode(4);
+    project.Device(); // the host computes visibility from 65014 itself
+    model->SetParameterLong(65014, 4);
+    model->CreateGroup(1);
+    model->SetGroupName(1, "Hall");
+    model->CreateGroup(8);
+    model->CreateGroup(17);
+    ASSERT_TRUE(model->AddGroupMember(8, 2)) << "group 8 lands in bit 31 of the stored mask";
+    ASSERT_TRUE(model->AddGroupMember(1, 2));
+    ASSERT_TRUE(model->AddGroupMember(17, 3));
+    ASSERT_TRUE(model->AddGroupMember(17, 4));
+    EXPECT_FALSE(model->AddGroupMember(17, 5));
+    model->CreateSingle(5);
+    model->SetMemberName(5, "Desk lamp");
+    model->SetMemberType(5, 6);
+    model->SetMemberRandomNr(2, 0x123456);
+    model->CreateScene(1);
+    model->AddGroupToScene(1, 1, 0x300 | 100);
+    model->AddGroupToScene(1, 37, 0x100 | 90);
+    model->CreateEffect(1);
+    model->CreateEffectStep(1, 0);
+    model->AddGroupToEffectStep(1, 1, 1, 150); // a table word with bit 31 set
+    model->AddGroupToEffectStep(1, 16, 8, 60);
+    model->AddGroupToEffectStep(1, 16, 97, 0);
+    model->CopyGroup(1);
+    model->CreateGroup(4);
+    ASSERT_TRUE(model->PasteGroup(4));
+
+    EXPECT_EQ(model->GetParameterLong(5163, 0), 1);
+    for (int o = 485; o <= 501; ++o)
+        EXPECT_EQ(ObjectText(project.Device(), o), "[5] Desk lamp") << o;
+
+    auto reloaded = project.LoadModel();
+    EXPECT_EQ(Tables(*reloaded), Tables(*model));
+    EXPECT_EQ(reloaded->GetMemberGroupAssignment(2), 0x81u);
+    EXPECT_EQ(reloaded->GetEffectValue(1, 1, 1), 150);
+    EXPECT_TRUE(prompt.boxes.empty()) << prompt.boxes.front().text;
+}
+
+TEST(ModelOverHost, AFullResetAndReloadEqualsAFreshDevice)
+{
+    hostproject::Project fresh;
+    fresh.LoadModel();
+    hostproject::Project project;
+    auto model = project.LoadModel();
+    model->SetParameterLong(65014, 4);
+    model->SetAddressingMode(4);
+    model->CreateGroup(3);
+    model->AddGroupMember(3, 7);
+    model->CreateSingle(9);
+    model->CreateScene(2);
+    model->AddGroupToScene(2, 3, 0x380);
+    model->CreateEffect(4);
+    model->AddGroupToEffectStep(4, 1, 3, 140);
+    model->SetParameterLong(65014, 3);
+    model->ResetAllParameters(true);
+    auto reloaded = project.LoadModel();
+    auto before = fresh.LoadModel();
+    EXPECT_EQ(Tables(*reloaded), Tables(*before));
+    // Both stores hold the same values, except the load counter.
+    auto strip = [](std::string s) {
+        std::istringstream in(s);
+        std::string line, out;
+        while (std::getline(in, line))
+            if (line.rfind("P65015=", 0) != 0)
+                out += line + "\n";
+        return out;
+    };
+    const std::string got = strip(project.Store()), want = strip(fresh.Store());
+    EXPECT_TRUE(got == want) << hostproject::Project::Difference(got, want);
+}
