@@ -15,6 +15,8 @@
 
 class DeviceContext;
 
+// The host objects of a session serve one thread (the UI thread); the live connection's app procedure
+// may be called from another, it touches no project data.
 class HostSession
 {
     struct Key

@@ -181,7 +181,11 @@ int RunVeltrona(std::span<const std::string> arguments, CommandEnvironment& envi
             PrintUsage(environment.out);
             return kExitOk;
         }
-        if (option == "--catalogue" && next + 1 < arguments.size()) {
+        if (option == "--catalogue" && next + 1 == arguments.size()) {
+            environment.err << "veltrona: --catalogue needs a FILE; see veltrona --help\n";
+            return kExitUsage;
+        }
+        if (option == "--catalogue") {
             cataloguePath = arguments[next + 1];
             next += 2;
         } else if (option.starts_with("--catalogue=")) {

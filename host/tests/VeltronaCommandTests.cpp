@@ -137,6 +137,9 @@ TEST_F(VeltronaCommandTest, HelpListsTheCommandsAndWrongUseIsReported)
     o = Run({"--colour", "new", "x"});
     EXPECT_EQ(o.status, kExitUsage);
     EXPECT_NE(o.err.find("unknown option '--colour'"), std::string::npos);
+    o = Run({"--catalogue"});
+    EXPECT_EQ(o.status, kExitUsage);
+    EXPECT_NE(o.err.find("--catalogue needs a FILE"), std::string::npos);
 
     // The catalogue named on the command line is the one loaded; a broken one stops the command.
     o = Run({"--catalogue", "/somewhere/else.xml", "new", dir.File("a.veltrona")});
