@@ -40,7 +40,7 @@ TEST(Commissioning, FullRunLeavesTheLineAsProjected)
     const auto started = std::chrono::steady_clock::now();
     const auto line = MakeLine(64);
     Rig rig(line);
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
 
     std::array<std::int32_t, 64> addresses{};
     std::array<std::uint8_t, 64> types{};
@@ -109,7 +109,7 @@ TEST(Commissioning, FullRunLeavesTheLineAsProjected)
 TEST(Commissioning, GroupMaskBytesAndGearWithoutAddress)
 {
     Rig rig(NumberedLine(2));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     std::vector<std::vector<std::uint8_t>> masks;
     rig.Host().onWrite = [&](std::uint8_t pid, const std::uint8_t* data) {
         if (pid == 0xD3)
@@ -125,7 +125,7 @@ TEST(Commissioning, GroupMaskBytesAndGearWithoutAddress)
 TEST(Commissioning, EmptyListsOnlyEndTheDownload)
 {
     Rig rig(NumberedLine(2));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     EXPECT_TRUE(rig.connection->WriteEvgNumbers(false, {}, {}));
     EXPECT_EQ(rig.gateway->FunctionsWritten(), std::vector<std::uint8_t>{kEnd});
 }
@@ -133,7 +133,7 @@ TEST(Commissioning, EmptyListsOnlyEndTheDownload)
 TEST(Commissioning, SearchOfAnEmptyLineReadsEveryTable)
 {
     Rig rig;
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     std::map<std::uint8_t, int> reads;
     rig.Host().onRead = [&](std::uint8_t pid, std::uint8_t*) {
         ++reads[pid];
@@ -156,7 +156,7 @@ TEST(Commissioning, CompatibilitySearchOutlivesTheLimitWhileFinding)
     slowLine.frameMs *= 2;
     slowLine.frameWithAnswerMs *= 2;
     Rig rig(MakeLine(64), slowLine);
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     const std::uint64_t start = rig.clock.NowMs();
     std::array<std::int32_t, 64> addresses{};
     rig.connection->SearchDaliEvgs("Search", true, addresses, nullptr, nullptr);
@@ -171,7 +171,7 @@ TEST(Commissioning, DeleteAndResetClearTheLine)
     for (auto& g : line)
         g.groups = 0x0003;
     Rig rig(line);
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     EXPECT_TRUE(rig.connection->DeleteEvgGroupAssignments());
     for (const auto& g : rig.gateway->GearSnapshot())
         EXPECT_EQ(g.groups, 0u);
@@ -188,7 +188,7 @@ TEST(Commissioning, DeleteAndResetClearTheLine)
 TEST(Commissioning, SceneValuesAreStoredAndRecalled)
 {
     Rig rig(NumberedLine(3));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     const CEtsLifeDeviceConnection::ChannelValues values{{33, 50}, {34, 120}, {35, 173}};
     EXPECT_TRUE(rig.connection->WriteSceneValues(4, {{33, "[1] Member"}}, values, "Scene", "Save"));
     EXPECT_TRUE(rig.connection->WritePropertyD1(30, 4, 0));
@@ -210,7 +210,7 @@ TEST(Commissioning, ReadSceneValuesReportsChannelsWithoutValue)
     line[1].level = LightnessToArc(40);
     line[2].level = LightnessToArc(90);
     Rig rig(line);
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     // Channel 35 answers idle at once, without a value; channel 40 has no gear (reply 100).
     TamperReplies(rig, [](std::uint8_t* b) {
         if (b[0] == 23 && b[1] == 35)
@@ -314,7 +314,7 @@ TEST_P(StageFaults, EndWithTheReportAndNoSuccess)
 {
     const FaultCase& c = GetParam();
     Rig rig(NumberedLine(4));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     c.arrange(rig);
     const auto before = rig.gateway->FunctionsWritten().size();
     const bool result = RunStage(rig, c.stage);

@@ -7,7 +7,6 @@
 #include "simulator/SimulatedConnection.h"
 
 #include <functional>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -298,10 +297,11 @@ struct Rig
 
     TappedConnection& Host() { return *connections.back(); }
     // Verified and ready for the procedures.
-    void Connect()
+    bool Connect()
     {
-        ASSERT_EQ(connection->CreateLifeDeviceConnection(false), DeviceConnectionOk);
+        const bool ok = connection->CreateLifeDeviceConnection(false) == DeviceConnectionOk;
         gateway->ResetStats();
+        return ok;
     }
     std::vector<std::string> BoxTexts() const
     {

@@ -11,7 +11,7 @@ namespace {
 TEST(PropertyAccess, TracesRequestAndBytesAndReportsFailuresOnce)
 {
     Rig rig;
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     TraceCapture trace;
     const std::uint8_t dali = rig.connection->GetDaliObjectIndex();
     std::uint8_t type[2]{};
@@ -44,7 +44,7 @@ TEST(PropertyAccess, WithoutConnectionEveryAccessWaitsTenSecondsAndFails)
 TEST(GearCommand, MaskLayoutAndVerifiedWrite)
 {
     Rig rig(MakeLine(64));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     std::array<std::uint8_t, 8> mask{};
     mask[0] = 0x01; // gear 1
     mask[7] = 0x80; // gear 64
@@ -82,7 +82,7 @@ TEST_P(CallRequest, ResultDataAndPauses)
     line[1].shortAddress = 1; // gear number 2
     line[1].level = LightnessToArc(100);
     Rig rig(line);
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     if (c.fault)
         rig.gateway->Inject(*c.fault);
     std::uint8_t d1 = c.data1, d2 = c.data2;
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CallRequest, FailedAccessEndsWithFailure)
 {
     Rig rig(MakeLine(2));
-    rig.Connect();
+    ASSERT_TRUE(rig.Connect());
     rig.gateway->Inject(SimulatorFault::ConnectionDrops, 1);
     std::uint8_t value = 0;
     EXPECT_EQ(rig.connection->CallPropertyD1(13, 1, value, "Caption", "", ""), 1);
