@@ -4,8 +4,6 @@
 #include "device/TextFormat.h"
 #include "plugin/trace/DebugTrace.h"
 
-#include <optional>
-
 namespace {
 constexpr std::uint8_t kFnSearch = 1;
 constexpr std::uint8_t kFnDeleteGroups = 2;
@@ -604,7 +602,8 @@ bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNam
     bool pause = false;
     auto entry = values.begin();
     // Each channel has only what the gateway reported for it; nothing carries over from the one before.
-    std::optional<std::uint8_t> reported;
+    bool reported = false;
+    std::uint8_t value = 0;
     bool noAnswer = false;
     for (;;) {
         if (trials >= kMaxTrials || TimedOut(start, kSceneLimitMs)) {
@@ -635,7 +634,7 @@ bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNam
             if (!WritePropertyD1(kFnReadChannel, static_cast<std::uint8_t>(entry->first), 0))
                 return false;
             box->Step();
-            reported.reset();
+            reported = false;
             noAnswer = false;
             phase = Phase::Answer;
             break;
@@ -645,14 +644,16 @@ bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNam
             if (reply[0] != 0) {
                 if (reply[0] == kReplyNoAnswer)
                     noAnswer = true;
-                else
-                    reported = reply[2];
+                else {
+                    reported = true;
+                    value = reply[2];
+                }
                 box->Step();
                 pause = true;
                 break;
             }
             if (reported && !noAnswer) {
-                entry->second = *reported;
+                entry->second = value;
                 ++entry;
             } else {
                 TRACE_MSG(TRACE_ERROR, "Channel %d: no value", entry->first);
