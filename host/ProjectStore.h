@@ -1,5 +1,9 @@
 // The project in one SQLite file: name, group address tree, devices, parameter values, object
 // settings and associations; an editing session is one transaction of it.
+//
+// A device keeps every parameter value and every object's settings, written in full when the device
+// is added: the project holds its configuration whatever a later catalogue gives as defaults, and a
+// number that a later catalogue adds reads as its default until it is written.
 #pragma once
 
 #include "host/Sqlite.h"
