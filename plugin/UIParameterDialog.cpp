@@ -84,6 +84,8 @@ CUIParameterDialog::~CUIParameterDialog()
     DeleteActiveParameterDialog();
     delete m_pClientArea;
     delete m_pTree;
+    // The connection refers to the model, so it goes first.
+    m_pConnection.reset();
     m_pModel.reset();
 }
 
@@ -120,6 +122,10 @@ bool CUIParameterDialog::OnInitDialog()
     m_pModel->InitLightnessValueLists();
     m_pModel->LoadBufferedParameters();
     m_pModel->CollectVisibleNonStandardObjects();
+    m_pBoxes = std::make_unique<CProgressBoxFactory>(this);
+    m_pConnection =
+        std::make_unique<CEtsLifeDeviceConnection>(*m_pModel, m_pDevice.Get(), m_pHostWindow.Get(),
+                                                   DefaultClock(), &UiServices::Prompt(), m_pBoxes.get());
     m_pModel->LoadEtsProjectAndDeviceInfos();
 
     QString title = QString::fromStdString(m_pModel->GetDeviceAddress() + " " + m_pModel->GetDeviceName());
@@ -256,14 +262,51 @@ void CUIParameterDialog::ShowParameterDialog()
     DeleteActiveParameterDialog();
     const int type = CPluginTreeCtrlView::NodeType(node);
     ChangeLabelActiveTreeNode();
+    // The online pages verify the gateway first.
+    m_pVerified = nullptr;
+    std::string message;
+    if (type == NodeCommissioning) {
+        EDeviceConnectionState state = DeviceConnectionOk;
+        const std::string failure = VerifyConnection(node, false, &state);
+        if (state == DeviceConnectionOk)
+            m_pVerified = m_pConnection.get();
+        else
+            UiServices::Prompt().Ask(m_pModel->GetLabel(LabelCommissioning), failure, PromptButtons::Ok,
+                                     PromptIcon::None);
+    } else if (type == NodeTest) {
+        if (m_pModel->IsConfigChanged())
+            message = m_pModel->GetParameterString(904, "DALI not up to date") + "\n" +
+                      m_pModel->GetParameterString(905, "Download necessary");
+        else if (message = VerifyConnection(node, true, nullptr); message.empty())
+            m_pVerified = m_pConnection.get();
+    }
     std::unique_ptr<CParameterDialog> page;
-    if (auto it = PageFactories().find(type); it != PageFactories().end())
+    if (!message.empty())
+        page = std::make_unique<CDlgNoLifeDeviceConnection>(*this, QString::fromStdString(message));
+    else if (auto it = PageFactories().find(type); it != PageFactories().end())
         page = it->second(*this, node);
     else
         page = std::make_unique<CDlgPlaceholderPage>(
             *this, node->text(0) +
                        QStringLiteral("\n\nThe settings of this page are not available in this version."));
     ShowParameterDialog(std::move(page));
+}
+
+std::string CUIParameterDialog::VerifyConnection(QTreeWidgetItem* node, bool checkProjectId,
+                                                 EDeviceConnectionState* state)
+{
+    CProgressThread progress(this);
+    progress.SetCaption(node->text(0).toStdString());
+    progress.SetInfoText(m_pModel->GetParameterString(941, ""));
+    EDeviceConnectionState result = DeviceConnectionOk;
+    progress.Run([&] {
+        result = m_pConnection->CreateLifeDeviceConnection(checkProjectId);
+        if (result == DeviceConnectionOk)
+            progress.SetInfoText(m_pModel->GetParameterString(942, ""));
+    });
+    if (state)
+        *state = result;
+    return result == DeviceConnectionOk ? std::string() : m_pConnection->GetLastMessage();
 }
 
 void CUIParameterDialog::ShowParameterDialog(std::unique_ptr<CParameterDialog> page)
@@ -375,7 +418,8 @@ void CUIParameterDialog::OnBnClickedBtnStandard()
         PromptAnswer::Yes)
         return;
     DeleteActiveParameterDialog();
-    m_pModel->ResetAllParameters(true);
+    CModelProgress progress(this);
+    m_pModel->ResetAllParameters(true, &progress);
     m_pTree->UpdateAll();
     m_pTree->Select(m_pTree->topLevelItem(0));
     ShowParameterDialog();

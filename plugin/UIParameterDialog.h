@@ -1,8 +1,10 @@
 // The modal main window of an editing session: navigation tree, page area and the session's buttons.
 #pragma once
 
+#include "device/EtsLifeDeviceConnection.h"
 #include "model/EtsDbManagement.h"
 #include "plugin/host/EtsHost.h"
+#include "ui/DlgProgressControl.h"
 #include "ui/ParameterDialog.h"
 #include "ui/PluginTreeCtrlView.h"
 
@@ -55,6 +57,9 @@ public:
     void ShowParameterDialog(std::unique_ptr<CParameterDialog> page);
     void DeleteActiveParameterDialog();
     CParameterDialog* ActivePage() const { return m_pActivePage.get(); }
+    CEtsLifeDeviceConnection* GetConnection() const { return m_pConnection.get(); }
+    // The connection a page of node types 26 and 27 got, null when its verification failed.
+    CEtsLifeDeviceConnection* VerifiedConnection() const { return m_pVerified; }
     IEtsDevice* GetDevice() const { return m_pDevice.Get(); }
 
 protected:
@@ -75,6 +80,8 @@ private:
         int flags;
     };
     void OnBnClickedBtnStandard();
+    // Verifies the live connection under a progress box; the message when it failed, else empty.
+    std::string VerifyConnection(QTreeWidgetItem* node, bool checkProjectId, EDeviceConnectionState* state);
     void OnCommandHelp();
     void RegisterAnchor(QWidget* widget, int flags);
     void RestorePlacement();
@@ -85,6 +92,9 @@ private:
     ComPtr<IEtsDevice> m_pDevice;
     ComPtr<IEtsHostWindow> m_pHostWindow;
     std::unique_ptr<CEtsDbManagement> m_pModel;
+    std::unique_ptr<CProgressBoxFactory> m_pBoxes;
+    std::unique_ptr<CEtsLifeDeviceConnection> m_pConnection;
+    CEtsLifeDeviceConnection* m_pVerified = nullptr;
     CPluginTreeCtrlView* m_pTree = nullptr;
     CDlgParameterClientArea* m_pClientArea = nullptr;
     std::unique_ptr<CParameterDialog> m_pActivePage;

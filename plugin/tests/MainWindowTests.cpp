@@ -189,6 +189,26 @@ private slots:
         QVERIFY(window.ActivePage());
     }
 
+    void theTestNodeWithoutAGatewayShowsWhy()
+    {
+        CUIParameterDialog window(m_device.Get(), nullptr);
+        QVERIFY(window.Create());
+        window.show();
+        window.GetTree()->Select(window.GetTree()->FindNode(NodeTest));
+        auto* page = dynamic_cast<CDlgNoLifeDeviceConnection*>(window.ActivePage());
+        QVERIFY2(page, window.ActivePage() ? window.ActivePage()->metaObject()->className() : "none");
+        QVERIFY(page->GetDlgItemText(271).startsWith(QStringLiteral("No connection to DALI gateway")));
+        QVERIFY(!window.VerifiedConnection());
+        QVERIFY(window.isEnabled());
+
+        window.GetModel()->CreateGroup(3); // a changed configuration is not tested before its download
+        window.GetTree()->Select(window.GetTree()->FindNode(NodeGeneral));
+        window.GetTree()->Select(window.GetTree()->FindNode(NodeTest));
+        page = dynamic_cast<CDlgNoLifeDeviceConnection*>(window.ActivePage());
+        QVERIFY(page);
+        QCOMPARE(page->GetDlgItemText(271), QStringLiteral("DALI not up to date\nDownload necessary"));
+    }
+
     void withoutADeviceTheSessionEndsWithCancel()
     {
         CUIParameterDialog window(nullptr, nullptr);
