@@ -1,23 +1,119 @@
-// The veltrona program: the project side's command line (the windowed session joins it later).
+// The veltrona program: the windowed host on a project (the demo project when none is given) and the
+// project side's command line.
+#include "host/HostMainWindow.h"
+#include "host/ProjectFactory.h"
 #include "host/VeltronaCommands.h"
+#include "plugin/platform/Clock.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+namespace {
+
+std::shared_ptr<const Catalogue> LoadCatalogue(const std::string& path, std::string* error)
+{
+    std::optional<Catalogue> catalogue = Catalogue::Load(path, error);
+    if (!catalogue)
+        return nullptr;
+    return std::make_shared<const Catalogue>(std::move(*catalogue));
+}
+
+// Without a display a window cannot open: say so, and how to get one.
+bool HaveDisplay()
+{
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+// The plug-in library beside the program, in the build tree's layout or an installation's.
+std::string PluginBeside(const char* argv0)
+{
+    const std::filesystem::path program = std::filesystem::absolute(argv0).parent_path();
+    for (const auto& candidate :
+         {program / "../plugin/libveltrona-plugin.so", program / "../lib/libveltrona-plugin.so",
+          program / "libveltrona-plugin.so"}) {
+        std::error_code ec;
+        if (std::filesystem::exists(candidate, ec))
+            return std::filesystem::weakly_canonical(candidate, ec).string();
+    }
+    return {};
+}
+
+int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnce, const char* argv0,
+                int& argc, char** argv)
+{
+    if (!HaveDisplay())
+        return context.Fail("no display to open the window on. Run it on a desktop, or under a virtual "
+                            "display: xvfb-run -a veltrona");
+    auto catalogue = context.LoadCatalogue();
+    if (!catalogue)
+        return kExitFailure;
+    std::string error;
+    if (projectPath.empty()) {
+        projectPath = EnsureDemoProject(*catalogue, &error);
+        if (projectPath.empty())
+            return context.Fail(error);
+    }
+    auto model = CatalogueModel::Build(catalogue, &error);
+    if (!model)
+        return context.Fail(error);
+    auto session = HostSession::Open(projectPath, model, &error);
+    if (!session)
+        return context.Fail(error);
+    const char* faults = std::getenv("VELTRONA_GATEWAY_FAULTS");
+    auto gateway =
+        std::make_shared<CSimulatedGatewayProvider>(DefaultClock(), *catalogue, faults ? faults : "", &error);
+    if (!error.empty())
+        return context.Fail("VELTRONA_GATEWAY_FAULTS: " + error);
+    // The demo gateway holds what the project held when the program started, as after a download.
+    gateway->DownloadProjectIdentity(session->Device().Get());
+    auto plugin = std::make_unique<PluginLoader>();
+    if (!plugin->Load("Veltrona.UIPluginVeltrona", PluginBeside(argv0), &error))
+        return context.Fail(error);
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veltrona"));
+    CHostMainWindow window(std::move(session), gateway, std::move(plugin),
+                           QString::fromStdString(projectPath));
+    window.show();
+    if (editAtOnce) {
+        const HRESULT hr = window.EditParameters();
+        return hr == S_OK || hr == E_ABORT ? kExitOk : kExitFailure;
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    CommandEnvironment environment{
-        std::cout,
-        std::cerr,
-        [](const std::string& path, std::string* error) -> std::shared_ptr<const Catalogue> {
-            std::optional<Catalogue> catalogue = Catalogue::Load(path, error);
-            if (!catalogue)
-                return nullptr;
-            return std::make_shared<const Catalogue>(std::move(*catalogue));
-        },
-        nullptr,
-    };
+    CommandEnvironment environment{std::cout, std::cerr, &LoadCatalogue, nullptr};
+
+    // "open [PROJECT] [--edit]": the host window; no arguments at all: the demo project.
+    if (arguments.empty() || arguments[0] == "open") {
+        std::string project;
+        bool edit = false;
+        for (std::size_t i = arguments.empty() ? 0 : 1; i < arguments.size(); ++i) {
+            if (arguments[i] == "--edit")
+                edit = true;
+            else if (project.empty())
+                project = arguments[i];
+            else {
+                std::cerr << "veltrona: open takes one PROJECT; see veltrona --help\n";
+                return kExitUsage;
+            }
+        }
+        CommandContext context(environment, Catalogue::DefaultPath());
+        return RunWindowed(context, project, edit, argv[0], argc, argv);
+    }
     return RunVeltrona(arguments, environment);
 }

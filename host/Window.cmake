@@ -1,0 +1,10 @@
+# The veltrona program's window: the host's device list and the plug-in's editing session, with the
+# demo gateway simulated in the process.
+set_property(TARGET veltrona PROPERTY AUTOMOC ON)
+target_sources(veltrona PRIVATE
+    ${CMAKE_CURRENT_SOURCE_DIR}/HostMainWindow.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/PluginLoader.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/SimulatedGateway.cpp)
+target_link_libraries(veltrona PRIVATE veltrona_simulator Qt6::Widgets ${CMAKE_DL_LIBS})
+# The plug-in is loaded at run time; building the program builds it too.
+add_dependencies(veltrona veltrona_plugin)
