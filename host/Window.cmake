@@ -8,3 +8,14 @@ target_sources(veltrona PRIVATE
 target_link_libraries(veltrona PRIVATE veltrona_simulator Qt6::Widgets ${CMAKE_DL_LIBS})
 # The plug-in is loaded at run time; building the program builds it too.
 add_dependencies(veltrona veltrona_plugin)
+
+if(VELTRONA_TESTS)
+    veltrona_add_qtest(host_window_tests
+        ${CMAKE_CURRENT_SOURCE_DIR}/tests/WindowedSessionTests.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/PluginLoader.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/SimulatedGateway.cpp)
+    set_property(TARGET host_window_tests PROPERTY AUTOMOC ON)
+    target_link_libraries(host_window_tests PRIVATE veltrona_host veltrona_simulator ${CMAKE_DL_LIBS})
+    target_compile_definitions(host_window_tests PRIVATE VELTRONA_PLUGIN_PATH="$<TARGET_FILE:veltrona_plugin>")
+    add_dependencies(host_window_tests veltrona_plugin)
+endif()
