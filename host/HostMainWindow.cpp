@@ -53,12 +53,13 @@ void CHostMainWindow::FillDevices()
                                     .arg(d.individualAddress >> 12)
                                     .arg((d.individualAddress >> 8) & 0xF)
                                     .arg(d.individualAddress & 0xFF);
-        auto* item = new QTreeWidgetItem({address, QString::fromStdString(d.name),
-                                          QStringLiteral("$%1 v%2.%3")
-                                              .arg(d.applicationNumber, 4, 16, QLatin1Char('0'))
-                                              .arg(d.applicationVersion >> 4)
-                                              .arg(d.applicationVersion & 0xF),
-                                          QString::fromStdString(d.description)});
+        auto* item = new QTreeWidgetItem(
+            {address, QString::fromStdString(d.name),
+             QStringLiteral("$%1 v%2.%3")
+                 .arg(QString::number(d.applicationNumber, 16).toUpper().rightJustified(4, '0'))
+                 .arg(d.applicationVersion >> 4)
+                 .arg(d.applicationVersion & 0xF),
+             QString::fromStdString(d.description)});
         m_devices->addTopLevelItem(item);
     }
     if (m_devices->topLevelItemCount() > 0)

@@ -1,5 +1,6 @@
 // The veltrona program: the windowed host on a project (the demo project when none is given) and the
 // project side's command line.
+#include "host/DemoConfiguration.h"
 #include "host/HostMainWindow.h"
 #include "host/ProjectFactory.h"
 #include "host/VeltronaCommands.h"
@@ -57,7 +58,10 @@ int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnc
     if (!catalogue)
         return kExitFailure;
     std::string error;
+    bool freshDemo = false;
     if (projectPath.empty()) {
+        const std::string demo = DemoProjectPath(&error);
+        freshDemo = !demo.empty() && !std::filesystem::exists(demo);
         projectPath = EnsureDemoProject(*catalogue, &error);
         if (projectPath.empty())
             return context.Fail(error);
@@ -67,6 +71,8 @@ int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnc
         return context.Fail(error);
     auto session = HostSession::Open(projectPath, model, &error);
     if (!session)
+        return context.Fail(error);
+    if (freshDemo && !ConfigureDemo(*session, &error))
         return context.Fail(error);
     const char* faults = std::getenv("VELTRONA_GATEWAY_FAULTS");
     auto gateway =

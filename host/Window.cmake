@@ -4,8 +4,9 @@ set_property(TARGET veltrona PROPERTY AUTOMOC ON)
 target_sources(veltrona PRIVATE
     ${CMAKE_CURRENT_SOURCE_DIR}/HostMainWindow.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/PluginLoader.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/SimulatedGateway.cpp)
-target_link_libraries(veltrona PRIVATE veltrona_simulator Qt6::Widgets ${CMAKE_DL_LIBS})
+    ${CMAKE_CURRENT_SOURCE_DIR}/SimulatedGateway.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/DemoConfiguration.cpp)
+target_link_libraries(veltrona PRIVATE veltrona_simulator veltrona_model Qt6::Widgets ${CMAKE_DL_LIBS})
 # The plug-in is loaded at run time; building the program builds it too.
 add_dependencies(veltrona veltrona_plugin)
 
