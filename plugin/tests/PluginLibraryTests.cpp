@@ -114,6 +114,43 @@ private slots:
                  CLASS_E_NOAGGREGATION);
     }
 
+    void anAggregatedObjectCountsOnItsOuterObject()
+    {
+        // The outer object only counts; it hands its own identity out.
+        struct Outer final : IUnknown
+        {
+            HRESULT QueryInterface(const IID& riid, void** object) override
+            {
+                if (riid == IUnknown::iid) {
+                    *object = this;
+                    AddRef();
+                    return S_OK;
+                }
+                return inner->QueryInterface(riid, object);
+            }
+            std::uint32_t AddRef() override { return ++refs; }
+            std::uint32_t Release() override { return --refs; }
+            IUnknown* inner = nullptr;
+            std::uint32_t refs = 1;
+        };
+        Outer outer;
+        ComPtr<IClassFactory> factory;
+        QCOMPARE(m_getClassObject(CLSID_UIPluginVeltrona, IClassFactory::iid, OutPtr(factory)), S_OK);
+        QCOMPARE(factory->CreateInstance(&outer, IUnknown::iid, reinterpret_cast<void**>(&outer.inner)),
+                 S_OK);
+        IDeviceParameterDialog* dialog = nullptr;
+        QCOMPARE(outer.inner->QueryInterface(IDeviceParameterDialog::iid, reinterpret_cast<void**>(&dialog)),
+                 S_OK);
+        QCOMPARE(outer.refs, 2u); // the interface's reference belongs to the outer object
+        IUnknown* identity = nullptr;
+        QCOMPARE(dialog->QueryInterface(IUnknown::iid, reinterpret_cast<void**>(&identity)), S_OK);
+        QCOMPARE(static_cast<void*>(identity), static_cast<void*>(&outer));
+        identity->Release();
+        dialog->Release();
+        QCOMPARE(outer.refs, 1u);
+        outer.inner->Release(); // the inner object goes
+    }
+
     void hostObjectsAreHeldAndReleasedOnce()
     {
         auto canUnload = reinterpret_cast<Simple>(dlsym(m_library, "DllCanUnloadNow"));
