@@ -13,12 +13,17 @@ namespace {
 int CommandNew(CommandContext& context, std::span<const std::string> arguments);
 int CommandParams(CommandContext& context, std::span<const std::string> arguments);
 int CommandDemo(CommandContext& context, std::span<const std::string> arguments);
+int CommandOpen(CommandContext& context, std::span<const std::string> arguments)
+{
+    return context.OpenWindow(arguments);
+}
 
 constexpr VeltronaCommand kCommands[] = {
     {"new", "FILE", "create a project with one DALI gateway at individual address 1.1.1", &CommandNew},
     {"params", "FILE", "print every parameter of the gateway as UniqueNr<TAB>value, ascending",
      &CommandParams},
     {"demo", "", "print the path of the demo project, creating it on first use", &CommandDemo},
+    {"open", "[PROJECT] [--edit]", "open a project (the demo without one) in the host window", &CommandOpen},
 };
 
 void PrintUsage(std::ostream& stream)

@@ -23,6 +23,8 @@ struct CommandEnvironment
         loadCatalogue;
     // Runs when no command is given (the windowed session on the demo project); null: usage error.
     std::function<int(CommandContext& context)> noCommand;
+    // The open command's window (the program's main supplies it); null: the command fails.
+    std::function<int(CommandContext& context, std::span<const std::string> arguments)> openWindow;
 };
 
 class CommandContext
@@ -38,6 +40,11 @@ public:
     std::shared_ptr<const Catalogue> LoadCatalogue();
     // Writes "veltrona: text" to the error stream and gives the failure status 1.
     int Fail(const std::string& text);
+    int OpenWindow(std::span<const std::string> arguments)
+    {
+        return m_environment.openWindow ? m_environment.openWindow(*this, arguments)
+                                        : Fail("this program has no window");
+    }
 
 private:
     CommandEnvironment& m_environment;

@@ -102,24 +102,23 @@ int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnc
 int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    CommandEnvironment environment{std::cout, std::cerr, &LoadCatalogue, nullptr};
-
-    // "open [PROJECT] [--edit]": the host window; no arguments at all: the demo project.
-    if (arguments.empty() || arguments[0] == "open") {
+    CommandEnvironment environment{std::cout, std::cerr, &LoadCatalogue, nullptr, nullptr};
+    // "open [PROJECT] [--edit]": the host window; no command at all: the demo project in it.
+    environment.openWindow = [&](CommandContext& context, std::span<const std::string> rest) {
         std::string project;
         bool edit = false;
-        for (std::size_t i = arguments.empty() ? 0 : 1; i < arguments.size(); ++i) {
-            if (arguments[i] == "--edit")
+        for (const std::string& a : rest) {
+            if (a == "--edit")
                 edit = true;
             else if (project.empty())
-                project = arguments[i];
-            else {
-                std::cerr << "veltrona: open takes one PROJECT; see veltrona --help\n";
-                return kExitUsage;
-            }
+                project = a;
+            else
+                return context.Fail("open takes one PROJECT; see veltrona --help");
         }
-        CommandContext context(environment, Catalogue::DefaultPath());
         return RunWindowed(context, project, edit, argv[0], argc, argv);
-    }
+    };
+    environment.noCommand = [&](CommandContext& context) {
+        return environment.openWindow(context, {});
+    };
     return RunVeltrona(arguments, environment);
 }

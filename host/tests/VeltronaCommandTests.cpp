@@ -31,7 +31,7 @@ protected:
                                                *error = "broken catalogue";
                                            return std::shared_ptr<const Catalogue>(catalogue);
                                        },
-                                       nullptr};
+                                       nullptr, nullptr};
         Outcome o;
         o.status = RunVeltrona(arguments, environment);
         o.out = out.str();
