@@ -1,4 +1,5 @@
 // Groups, singles and members of the configuration model.
+#include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
 #include "plugin/trace/DebugTrace.h"
 
@@ -209,32 +210,21 @@ void CEtsDbManagement::RefreshGroupObjectNames(int groupNr)
         first = kFirstSingleObject + (groupNr - kGroupCount - 1) * kObjectsPerSingle;
         last = first + kObjectsPerSingle - 1;
     }
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    HRESULT hr = GetDevice()->get_CommObjects(0, objects.GetAddressOf());
-    if (SUCCEEDED(hr) && objects)
-        hr = objects->get_Count(&count);
-    if (FAILED(hr) || !objects) {
-        TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
-        return;
-    }
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
-        if (hr = objects->Item(Variant::I4(i), object.GetAddressOf()); FAILED(hr) || !object) {
-            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
-            return;
-        }
-        std::uint16_t number = 0;
-        if (hr = object->get_Number(&number); FAILED(hr)) {
-            TRACE_HR(TRACE_ERROR, hr);
-            continue;
-        }
-        if (number < first || number > last)
-            continue;
-        TRACE_MSG(TRACE_INFO, "Renaming CommObject Nr %u", static_cast<unsigned>(number));
-        if (hr = object->put_Text(text); FAILED(hr))
-            TRACE_HR_MSG(TRACE_ERROR, hr, "ObjectNr = %d", static_cast<int>(number));
-    }
+    const HRESULT hr =
+        ForEachCommObject(GetDevice(), false, ObjectItemFailure::EndsWalk, [&](IEtsCommObject* object) {
+            std::uint16_t number = 0;
+            if (HRESULT read = object->get_Number(&number); FAILED(read)) {
+                TRACE_HR(TRACE_ERROR, read);
+                return;
+            }
+            if (number < first || number > last)
+                return;
+            TRACE_MSG(TRACE_INFO, "Renaming CommObject Nr %u", static_cast<unsigned>(number));
+            if (HRESULT set = object->put_Text(text); FAILED(set))
+                TRACE_HR_MSG(TRACE_ERROR, set, "ObjectNr = %d", static_cast<int>(number));
+        });
+    if (FAILED(hr))
+        TRACE_HR(TRACE_ERROR, hr);
 }
 
 void CEtsDbManagement::CopyGroup(int groupNr, GroupClipboard* clipboard)

@@ -1,4 +1,5 @@
 // Communication object flags, group address associations and the reset of the whole configuration.
+#include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
 #include "plugin/trace/DebugTrace.h"
 
@@ -66,18 +67,10 @@ void CEtsDbManagement::CollectVisibleNonStandardObjects()
 {
     TRACE_ENTRY();
     m_listNonStandardObjects.clear();
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    if (!GetDevice() || FAILED(GetDevice()->get_CommObjects(1, objects.GetAddressOf())) || !objects ||
-        FAILED(objects->get_Count(&count)))
-        return;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
-        if (FAILED(objects->Item(Variant::I4(i), object.GetAddressOf())) || !object)
-            return;
+    ForEachCommObject(GetDevice(), true, ObjectItemFailure::EndsWalk, [this](IEtsCommObject* object) {
         ComPtr<IEtsStandardCommObject> standard;
         if (FAILED(object->get_StandardObject(standard.GetAddressOf())) || !standard)
-            continue;
+            return;
         std::int32_t priority = 0, standardPriority = 0;
         bool differs = SUCCEEDED(object->get_Priority(&priority)) &&
                        SUCCEEDED(standard->get_Priority(&standardPriority)) && priority != standardPriority;
@@ -89,14 +82,14 @@ void CEtsDbManagement::CollectVisibleNonStandardObjects()
                       SUCCEEDED(standard->get_Flag(flag, &standardOn)) && (on != 0) != (standardOn != 0);
         }
         if (!differs)
-            continue;
+            return;
         std::uint16_t number = 0;
         std::int32_t unique = -1;
         standard->get_Number(&number);
         TRACE_MSG(TRACE_INFO, "ObjectNr = %d", static_cast<int>(number));
         if (SUCCEEDED(standard->get_UniqueNumber(&unique)) && unique >= 0)
             m_listNonStandardObjects.push_back(unique);
-    }
+    });
 }
 
 namespace {
@@ -141,38 +134,24 @@ void CEtsDbManagement::ResetObjectFlags()
     TRACE_ENTRY();
     ResetInvisibleNonStandardObjects();
     m_listNonStandardObjects.clear();
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    if (!GetDevice() || FAILED(GetDevice()->get_CommObjects(1, objects.GetAddressOf())) || !objects ||
-        FAILED(objects->get_Count(&count)))
-        return;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
+    ForEachCommObject(GetDevice(), true, ObjectItemFailure::SkipsObject, [](IEtsCommObject* object) {
         ComPtr<IEtsStandardCommObject> standard;
-        if (SUCCEEDED(objects->Item(Variant::I4(i), object.GetAddressOf())) && object &&
-            SUCCEEDED(object->get_StandardObject(standard.GetAddressOf())) && standard)
-            ApplyStandardFlags(object.Get(), standard.Get());
-    }
+        if (SUCCEEDED(object->get_StandardObject(standard.GetAddressOf())) && standard)
+            ApplyStandardFlags(object, standard.Get());
+    });
 }
 
 void CEtsDbManagement::GetDeviceObjectAssociations(ObjectAssociationMap& map)
 {
     TRACE_ENTRY();
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    if (!GetDevice() || FAILED(GetDevice()->get_CommObjects(1, objects.GetAddressOf())) || !objects ||
-        FAILED(objects->get_Count(&count)))
-        return;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
+    ForEachCommObject(GetDevice(), true, ObjectItemFailure::SkipsObject, [&](IEtsCommObject* object) {
         std::uint16_t number = 0;
         ComPtr<IEtsAssociations> associations;
         std::int32_t associationCount = 0;
-        if (FAILED(objects->Item(Variant::I4(i), object.GetAddressOf())) || !object ||
-            FAILED(object->get_Number(&number)) ||
+        if (FAILED(object->get_Number(&number)) ||
             FAILED(object->get_Associations(associations.GetAddressOf())) || !associations ||
             FAILED(associations->get_Count(&associationCount)))
-            continue;
+            return;
         ObjectAssociationRecord record;
         for (std::int32_t a = 1; a <= associationCount; ++a) {
             ComPtr<IEtsAssociation> association;
@@ -212,7 +191,7 @@ void CEtsDbManagement::GetDeviceObjectAssociations(ObjectAssociationMap& map)
             SUCCEEDED(subtype->get_Number(&typeNumber)))
             record.subType = static_cast<std::int16_t>(typeNumber);
         map[number] = std::move(record);
-    }
+    });
 }
 
 void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& map, std::string* failures)
@@ -229,11 +208,6 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
     project->get_GroupAddresses(addresses.GetAddressOf());
     project->get_MainGroups(mainGroups.GetAddressOf());
 
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    if (FAILED(GetDevice()->get_CommObjects(1, objects.GetAddressOf())) || !objects ||
-        FAILED(objects->get_Count(&count)))
-        return;
     auto fail = [&](const std::string& entry) {
         if (!failures)
             return;
@@ -241,15 +215,13 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
             *failures += ", ";
         *failures += entry;
     };
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
+    ForEachCommObject(GetDevice(), true, ObjectItemFailure::SkipsObject, [&](IEtsCommObject* object) {
         std::uint16_t number = 0;
-        if (FAILED(objects->Item(Variant::I4(i), object.GetAddressOf())) || !object ||
-            FAILED(object->get_Number(&number)))
-            continue;
+        if (FAILED(object->get_Number(&number)))
+            return;
         auto found = map.find(number);
         if (found == map.end())
-            continue;
+            return;
         const ObjectAssociationRecord& record = found->second;
         if (record.flags >= 0) {
             object->put_Priority(record.flags & 3);
@@ -268,7 +240,7 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
         ComPtr<IEtsAssociations> associations;
         if (FAILED(object->get_Associations(associations.GetAddressOf())) || !associations) {
             TRACE_MSG(TRACE_ERROR, "ObjectNr = %d", static_cast<int>(number));
-            continue;
+            return;
         }
         std::string text, function;
         object->get_Text(&text);
@@ -324,35 +296,27 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
             if (!associated)
                 fail(FailedAddress(GetGroupAddressLevels(), number, main, middle, sub));
         }
-    }
+    });
 }
 
 void CEtsDbManagement::DeleteDeviceObjectAssociations()
 {
     TRACE_ENTRY();
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    std::int32_t count = 0;
-    if (!GetDevice() || FAILED(GetDevice()->get_CommObjects(1, objects.GetAddressOf())) || !objects ||
-        FAILED(objects->get_Count(&count)))
-        return;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
+    ForEachCommObject(GetDevice(), true, ObjectItemFailure::SkipsObject, [](IEtsCommObject* object) {
         ComPtr<IEtsAssociations> associations;
         std::int32_t associationCount = 0;
         std::uint16_t number = 0;
-        if (FAILED(objects->Item(Variant::I4(i), object.GetAddressOf())) || !object)
-            continue;
         object->get_Number(&number);
         if (FAILED(object->get_Associations(associations.GetAddressOf())) || !associations ||
             FAILED(associations->get_Count(&associationCount)))
-            continue;
+            return;
         for (std::int32_t a = 0; a < associationCount; ++a) {
             if (HRESULT hr = associations->Delete(Variant::I4(1)); FAILED(hr)) {
                 TRACE_HR_MSG(TRACE_ERROR, hr, "ObjectNr = %d", static_cast<int>(number));
                 break;
             }
         }
-    }
+    });
 }
 
 bool CEtsDbManagement::CanChangeValueAfterCheckObjectAssociations(UniqueNr uniqueNr)

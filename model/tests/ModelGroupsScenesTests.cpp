@@ -1,4 +1,5 @@
 #include "model/tests/GatewayFixture.h"
+#include "model/tests/ModelTables.h"
 #include "plugin/trace/TraceCapture.h"
 
 #include <gtest/gtest.h>
@@ -6,35 +7,7 @@
 
 namespace {
 
-// The buffered tables in one comparable text.
-std::string Tables(const CEtsDbManagement& m)
-{
-    std::ostringstream out;
-    for (int g = 1; g <= 32; ++g)
-        out << "G" << g << ":" << m.GetGroup(g).name << "," << m.GetGroup(g).exists << ";";
-    for (int i = 1; i <= 64; ++i) {
-        const MemberRecord& r = m.GetMember(i);
-        out << "M" << i << ":" << r.name << "," << r.randomNr << "," << r.groupMask << "," << r.single << ","
-            << r.assigned << "," << int{r.type} << "," << int{r.foundType} << ";";
-    }
-    for (int s = 1; s <= 16; ++s) {
-        const SceneRecord& r = m.GetScene(s);
-        out << "S" << s << ":" << r.name << "," << r.masks[0] << "," << r.masks[1] << "," << r.masks[2] << ","
-            << int{r.knxScene} << ";";
-    }
-    for (int e = 1; e <= 16; ++e) {
-        out << "E" << e << ":" << m.GetEffect(e).name << "," << int{m.GetEffect(e).knxEffect};
-        for (const EffectStepMap& step : m.GetEffect(e).steps) {
-            out << "[";
-            for (auto [k, v] : step)
-                out << int{k} << "=" << int{v} << " ";
-            out << "]";
-        }
-        out << ";";
-    }
-    out << "V" << m.GetEffectValueCount();
-    return out.str();
-}
+using modeltest::Tables;
 
 class ModelTest : public ::testing::Test
 {
