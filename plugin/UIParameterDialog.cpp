@@ -2,6 +2,8 @@
 
 #include "plugin/platform/Clock.h"
 #include "plugin/trace/DebugTrace.h"
+#include "ui/ConfigurationPages.h"
+#include "ui/DlgParameterGroupCommon.h"
 #include "ui/UiServices.h"
 
 #include <QApplication>
@@ -72,6 +74,12 @@ CUIParameterDialog::CUIParameterDialog(IUnknown* hostObject, IEtsHostWindow* hos
     : CTemplateDialog(103, parent), m_pHostWindow(hostWindow)
 {
     TRACE_ENTRY();
+    // The page families register once; a later registration (a test's) replaces theirs.
+    static const bool registered = [] {
+        RegisterConfigurationPages(&CUIParameterDialog::RegisterPage);
+        return true;
+    }();
+    Q_UNUSED(registered);
     if (hostObject)
         hostObject->QueryInterface(IidOf<IEtsDevice>(), OutPtr(m_pDevice));
     if (QWidget* host = HostWidget())
@@ -331,9 +339,11 @@ void CUIParameterDialog::DeleteActiveParameterDialog()
         return;
     if (m_pClientArea)
         m_pClientArea->SetPage(nullptr);
-    // The page stores or discards its edits while its window goes.
-    m_pActivePage->close();
-    m_pActivePage.reset();
+    // The page stores or discards its edits while its window goes. It is deleted later: this may run
+    // inside one of its own handlers (a rebuild of the tree that selects another node).
+    CParameterDialog* page = m_pActivePage.release();
+    page->close();
+    page->deleteLater();
 }
 
 void CUIParameterDialog::ChangeLabelActiveTreeNode()
@@ -356,6 +366,12 @@ void CUIParameterDialog::ChangeLabelActiveTreeNode()
 void CUIParameterDialog::ChangeNameClientDialog()
 {
     TRACE_ENTRY();
+    QTreeWidgetItem* node = m_pTree ? m_pTree->SelectedNode() : nullptr;
+    if (!node)
+        return;
+    if (CPluginTreeCtrlView::NodeType(node) == NodeGroup)
+        if (auto* page = dynamic_cast<CDlgParameterGroupCommon*>(m_pActivePage.get()))
+            page->RefreshGroupName();
 }
 
 bool CUIParameterDialog::FocusInPageArea() const

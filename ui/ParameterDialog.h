@@ -1,22 +1,100 @@
-// Base of every parameter page: a borderless child dialog shown in the main window's page area.
+// Base of every parameter page: a borderless child dialog in the main window's page area whose
+// controls are bound to host parameters by number, each change written at once.
 #pragma once
 
+#include "access/EtsAccess.h"
 #include "ui/MainWindow.h"
 #include "ui/TemplateDialog.h"
+
+#include <QTime>
+#include <cstdint>
+#include <initializer_list>
+
+class CEtsDbManagement;
+class CPluginTreeCtrlView;
+class QKeyEvent;
+
+// Fills a host text that carries printf conversions: only the expected conversions (for example
+// "s" or "dd") are substituted; a text with any other conversions is replaced by the fallback,
+// which must carry the expected ones. "%%" stays a percent sign.
+QString FormatHostText(const QString& text, const QString& fallback, const char* expected,
+                       std::initializer_list<QString> args);
 
 class CParameterDialog : public CTemplateDialog
 {
     Q_OBJECT
 
 public:
-    CParameterDialog(int templateId, IMainWindow& main, QWidget* parent = nullptr)
-        : CTemplateDialog(templateId, parent, true), m_main(main)
-    {}
+    CParameterDialog(int templateId, IMainWindow& main, QWidget* parent = nullptr);
     IMainWindow& Main() const { return m_main; }
-    CEtsDbManagement& Model() const { return *m_main.GetModel(); }
+    CEtsDbManagement& Model() const { return *m_pModel; }
+    CPluginTreeCtrlView* Tree() const { return m_main.GetTree(); }
+
+    // Binding helpers. A parameter number of 0 (or below 0 for boxes and time fields) binds nothing:
+    // values are shown and taken but not written.
+    void InitComboBox(int idc, int labelIdc, UniqueNr number, std::int32_t* cache, std::int32_t minimum = 0,
+                      std::int32_t maximum = -1);
+    std::int32_t GetComboboxEnumValue(int idc, QString* text = nullptr) const;
+    bool SelectComboboxEnumValue(int idc, std::int32_t value);
+    bool SelectComboboxEnumValue(int idc, UniqueNr number, std::int32_t* cache, std::int32_t value);
+    void InitLightnessCombobox(int idc, std::int32_t value, std::int32_t minimum, std::int32_t maximum);
+    void SelectComboboxLightnessValue(int idc, std::int32_t value);
+    bool ComboboxChanged(int idc, UniqueNr number, std::int32_t* cache, bool checkAssociations = false);
+    void InitTimePicker(int idc, int labelIdc, const QString& format, UniqueNr hourNr, UniqueNr minuteNr,
+                        UniqueNr secondNr, std::int32_t* hours, std::int32_t* minutes, std::int32_t* seconds,
+                        QTime* minimum = nullptr, QTime* maximum = nullptr);
+    bool TimePickerChanged(int idc, UniqueNr hourNr, UniqueNr minuteNr, UniqueNr secondNr,
+                           std::int32_t* hours, std::int32_t* minutes, std::int32_t* seconds);
+    void LimitTimePickerValue(int idc, QTime minimum, QTime maximum, int minimumSeconds);
+    void InitNumberBox(int idc, int labelIdc, UniqueNr number, std::int32_t* cache);
+    bool NumberBoxChanged(int idc, UniqueNr number, std::int32_t* cache, std::int32_t minimum,
+                          std::int32_t maximum);
+    bool EditBoxChanged(int idc, UniqueNr number, QString& cache);
+    // Up/Down/Page Up/Page Down in a focused number box step its number; true when consumed.
+    bool TranslateNumberBoxMessage(const QKeyEvent& key, int idc, std::int32_t minimum, std::int32_t maximum);
+    // Sets a device's type and keeps the emergency-lamp bookkeeping in step; false when refused.
+    bool ChangeMemberType(int device, int oldType, int newType);
+    // The change itself, after every question was answered yes.
+    void ApplyMemberType(int device, int oldType, int newType);
+
+    // Texts by number and layout helpers.
+    bool GetTextByNumber(UniqueNr number, QString& text, const char* englishDefault = nullptr) const;
+    bool GetDescriptionByNumber(UniqueNr number, QString& text, const char* englishDefault = nullptr) const;
+    void SetLabelText(int idc, UniqueNr number, QString* shown = nullptr);
+    int AddComboboxItem(int idc, std::int32_t data, const QString& text);
+    void ShowControl(int idc, bool show);
+    void EnableControl(int idc, bool enable);
+    void FocusControl(int idc);
+    void EnableAndFocusControl(int idc);
+    bool IsFocusInControl(int idc) const;
+
+protected:
+    // Connects the control notifications; pages call it first in their own OnInitDialog.
+    bool OnInitDialog() override;
+    // Enter and Escape never end a page.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    // Notifications of the controls, by control id.
+    virtual void OnSelChange(int idc) { Q_UNUSED(idc); }
+    virtual void OnKillFocus(int idc) { Q_UNUSED(idc); }
+    virtual void OnDateTimeChange(int idc) { Q_UNUSED(idc); }
+    // A key pressed in a control of the page; true when the page consumed it.
+    virtual bool PreTranslateMessage(const QKeyEvent& key)
+    {
+        Q_UNUSED(key);
+        return false;
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Edits apply only while the session's window is up, not while it tears the page down.
+    bool CanApply() const;
+    int ControlId(QObject* object) const;
+
     IMainWindow& m_main;
+    CEtsDbManagement* m_pModel;
 };
 
 // The page of a node whose page is not there yet: shows the node's name and a short note.
@@ -32,6 +110,7 @@ public:
 protected:
     bool OnInitDialog() override
     {
+        CParameterDialog::OnInitDialog();
         SetDlgItemText(270, m_text);
         return true;
     }
@@ -53,6 +132,7 @@ public:
 protected:
     bool OnInitDialog() override
     {
+        CParameterDialog::OnInitDialog();
         SetDlgItemText(271, m_message);
         return true;
     }

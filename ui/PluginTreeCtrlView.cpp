@@ -2,11 +2,13 @@
 
 #include "model/EtsDbManagement.h"
 #include "plugin/trace/DebugTrace.h"
+#include "ui/DlgEditName.h"
+#include "ui/TreeIcons.h"
+#include "ui/WaitCursor.h"
 
-#include <QApplication>
-#include <QPainter>
-#include <QStyle>
-#include <cstdio>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 
 namespace {
 
@@ -49,33 +51,11 @@ QString CPluginTreeCtrlView::Numbered(int number, const std::string& name) const
 
 QIcon CPluginTreeCtrlView::NodeIcon(int icon)
 {
-    QStyle* style = QApplication::style();
-    switch (icon) {
-    case IconSettings:
-        return style->standardIcon(QStyle::SP_FileDialogDetailedView);
-    case IconStructure:
-        return style->standardIcon(QStyle::SP_DirIcon);
-    case IconDevice:
-        return style->standardIcon(QStyle::SP_DriveNetIcon);
-    case IconTools:
-        return style->standardIcon(QStyle::SP_FileDialogContentsView);
-    case IconBulbOff:
-        return style->standardIcon(QStyle::SP_DirClosedIcon);
-    case IconBulbOn:
-        return style->standardIcon(QStyle::SP_DialogYesButton);
-    case IconExport:
-        return style->standardIcon(QStyle::SP_DialogSaveButton);
-    case IconWrench:
-        return style->standardIcon(QStyle::SP_BrowserReload);
-    case IconGear:
-        return style->standardIcon(QStyle::SP_MediaPlay);
-    case IconHand:
-        return style->standardIcon(QStyle::SP_ArrowRight);
-    case IconExit:
-        return style->standardIcon(QStyle::SP_MessageBoxWarning);
-    default:
-        return {};
-    }
+    static QMap<int, QIcon> icons;
+    auto it = icons.find(icon);
+    if (it == icons.end())
+        it = icons.insert(icon, QIcon(DrawTreeIcon(icon)));
+    return *it;
 }
 
 QTreeWidgetItem* CPluginTreeCtrlView::AddNode(QTreeWidgetItem* parent, const QString& text, int image,
@@ -140,6 +120,12 @@ void CPluginTreeCtrlView::InitTreeCtrlView()
     auto label = [this](ELabel l) {
         return QString::fromStdString(m_model.GetLabel(l));
     };
+    const QString modifier = Text(892, "Ctrl"), del = Text(893, "Del");
+    m_textNew = Text(883, "New") + '\t' + modifier + QStringLiteral("+N");
+    m_textPaste = Text(884, "Paste") + '\t' + modifier + QStringLiteral("+V");
+    m_textCopy = Text(885, "Copy") + '\t' + modifier + QStringLiteral("+C");
+    m_textDelete = Text(886, "Delete") + '\t' + del;
+    m_textRename = Text(887, "Rename") + QStringLiteral("\tF2");
 
     m_root = AddNode(nullptr, label(LabelGeneral), IconSettings, NodeGeneral, 0);
     AddNode(m_root, Text(712, "DALI communication"), IconSettings, NodeDaliCommunication, 0);
@@ -438,4 +424,566 @@ void CPluginTreeCtrlView::UpdateEmergencyLamps(QTreeWidgetItem* node)
         if (QTreeWidgetItem* f = FindNode(type))
             for (int i = 0; i < f->childCount(); ++i)
                 UpdateEmergencyLamps(f->child(i));
+}
+
+// ---- commands --------------------------------------------------------------------------------
+
+QString CPluginTreeCtrlView::LabelName(const QTreeWidgetItem* item)
+{
+    const QString text = item ? item->text(0) : QString();
+    const qsizetype at = text.indexOf(QStringLiteral("] "));
+    return at < 0 ? text : text.mid(at + 2);
+}
+
+void CPluginTreeCtrlView::SetLabelName(QTreeWidgetItem* item, const QString& name)
+{
+    if (!item)
+        return;
+    const QString text = item->text(0);
+    const qsizetype at = text.indexOf(QStringLiteral("] "));
+    item->setText(0, at < 0 ? name : text.left(at + 2) + name);
+}
+
+void CPluginTreeCtrlView::SelectAndFocus(QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    item->setExpanded(true);
+    Select(item);
+    setFocus();
+}
+
+QTreeWidgetItem* CPluginTreeCtrlView::GroupFolderOf(QTreeWidgetItem* groupNode) const
+{
+    return groupNode ? groupNode->parent() : nullptr;
+}
+
+std::unique_ptr<QMenu> CPluginTreeCtrlView::ContextMenu(QTreeWidgetItem* node)
+{
+    if (!node)
+        return nullptr;
+    WaitCursor wait;
+    const int type = NodeType(node), number = NodeNumber(node);
+    CEtsDbManagement& m = m_model;
+    auto menu = std::make_unique<QMenu>(this);
+    auto item = [&](int command, const QString& text, bool enabled) {
+        QAction* a = menu->addAction(text);
+        a->setData(command);
+        a->setEnabled(enabled);
+        connect(a, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    };
+    auto folder = [&](bool newEnabled, bool pasteEnabled) {
+        item(CommandNew, m_textNew, newEnabled);
+        item(CommandPaste, m_textPaste, pasteEnabled);
+    };
+    auto element = [&](bool paste, bool del, bool rename) {
+        item(CommandCopy, m_textCopy, true);
+        item(CommandPaste, m_textPaste, paste);
+        menu->addSeparator();
+        item(CommandDelete, m_textDelete, del);
+        item(CommandRename, m_textRename, rename);
+    };
+    switch (type) {
+    case NodeGroupsFolder: {
+        const bool free = m.GetNextFreeGroupNr() != 0;
+        folder(free, free && m.IsGroupClipboardValid());
+        break;
+    }
+    case NodeDevicesFolder: {
+        const bool free = m.GetNextFreeSingleNr() != 0;
+        folder(free, free && m.IsGroupClipboardValid());
+        break;
+    }
+    case NodeGroup: {
+        const bool central = m.GetAddressingMode() == 0;
+        element(m.IsGroupClipboardValid(), !central && CountChildren(GroupFolderOf(node)) > 1, !central);
+        break;
+    }
+    case NodeMembersFolder: {
+        const bool full = (number > 16 && CountChildren(node) >= 2) || m.GetNextFreeMemberNr() == 0;
+        folder(!full, !full && m.IsMemberClipboardValid());
+        break;
+    }
+    case NodeMember:
+        element(m.IsMemberClipboardValid(), true, true);
+        break;
+    case NodeScenesFolder: {
+        const bool free = m.GetNextFreeSceneNr() != 0;
+        folder(free, free && m.IsSceneClipboardValid());
+        break;
+    }
+    case NodeScene:
+        element(m.IsSceneClipboardValid(), true, true);
+        break;
+    case NodeEffectsFolder: {
+        const bool free = m.GetNextFreeEffectNr() != 0;
+        folder(free, free && m.IsEffectClipboardValid());
+        break;
+    }
+    case NodeEffect:
+        element(m.IsEffectClipboardValid(), true, true);
+        menu->addSeparator();
+        item(CommandNew, m_textNew, CountChildren(node) <= 15);
+        break;
+    case NodeEffectStep:
+        item(CommandCopy, m_textCopy, true);
+        item(CommandPaste, m_textPaste, m.IsStepClipboardValid());
+        menu->addSeparator();
+        item(CommandDelete, m_textDelete, number != 16);
+        menu->addSeparator();
+        item(CommandNew, m_textNew, CountChildren(node->parent()) <= 15);
+        break;
+    default:
+        return nullptr;
+    }
+    return menu;
+}
+
+void CPluginTreeCtrlView::OnContextMenu(const QPoint& globalPos, bool keyboard)
+{
+    QTreeWidgetItem* node = nullptr;
+    QPoint at = globalPos;
+    if (keyboard) {
+        node = SelectedNode();
+        at = viewport()->mapToGlobal(QPoint(0, 0));
+    } else {
+        const QPoint local = viewport()->mapFromGlobal(globalPos);
+        QTreeWidgetItem* hit = itemAt(local);
+        if (!hit)
+            return;
+        // Only the icon and the label count, not the empty rest of the row.
+        const QRect row = visualItemRect(hit);
+        const int right = row.left() + iconSize().width() + 8 + fontMetrics().horizontalAdvance(hit->text(0));
+        if (local.x() < row.left() || local.x() > right)
+            return;
+        Select(hit);
+        node = hit;
+    }
+    if (std::unique_ptr<QMenu> menu = ContextMenu(node))
+        menu->exec(at);
+}
+
+void CPluginTreeCtrlView::contextMenuEvent(QContextMenuEvent* event)
+{
+    OnContextMenu(event->globalPos(), event->reason() == QContextMenuEvent::Keyboard);
+}
+
+void CPluginTreeCtrlView::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    int command = 0;
+    switch (event->key()) {
+    case Qt::Key_C:
+        command = mods == Qt::ControlModifier ? CommandCopy : 0;
+        break;
+    case Qt::Key_V:
+        command = mods == Qt::ControlModifier ? CommandPaste : 0;
+        break;
+    case Qt::Key_Delete:
+        command = mods == Qt::NoModifier ? CommandDelete : 0;
+        break;
+    case Qt::Key_F2:
+        command = mods == Qt::NoModifier ? CommandRename : 0;
+        break;
+    case Qt::Key_F1:
+        command = mods == Qt::NoModifier ? CommandHelp : 0;
+        break;
+    case Qt::Key_N:
+        command = mods == Qt::ControlModifier                         ? CommandNew
+                  : mods == (Qt::ControlModifier | Qt::ShiftModifier) ? CommandMultiNew
+                                                                      : 0;
+        break;
+    default:
+        break;
+    }
+    if (command) {
+        OnCommand(command);
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+bool CPluginTreeCtrlView::OnCommand(int id)
+{
+    switch (id) {
+    case CommandCopy:
+        OnCommandCopy();
+        return true;
+    case CommandPaste:
+        OnCommandPaste();
+        return true;
+    case CommandRename:
+        OnCommandRename();
+        return true;
+    case CommandDelete:
+        OnCommandDelete();
+        return true;
+    case CommandNew:
+        OnCommandNew();
+        return true;
+    case CommandMultiNew:
+        OnCommandMultiNew();
+        return true;
+    case CommandHelp:
+        OnCommandHelp();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CPluginTreeCtrlView::OnCommandCopy()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    const int number = NodeNumber(node);
+    switch (NodeType(node)) {
+    case NodeGroup:
+        m_model.CopyGroup(number);
+        break;
+    case NodeMember:
+        m_model.CopyMember(number);
+        break;
+    case NodeScene:
+        m_model.CopyScene(number);
+        break;
+    case NodeEffect:
+        m_model.CopyEffect(number);
+        break;
+    case NodeEffectStep:
+        m_model.CopyEffectStep(NodeNumber(node->parent()), number);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPluginTreeCtrlView::RefreshNode(QTreeWidgetItem* node, const std::string& label)
+{
+    m_main.ShowParameterDialog();
+    node->setText(0, QString::fromStdString(label));
+    m_main.ChangeLabelActiveTreeNode();
+}
+
+void CPluginTreeCtrlView::OnCommandPaste()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    CEtsDbManagement& m = m_model;
+    const int number = NodeNumber(node);
+    switch (NodeType(node)) {
+    case NodeGroupsFolder:
+        if (const int g = m.GetNextFreeGroupNr(); g && m.IsGroupClipboardValid()) {
+            // Creating first marks the configuration changed, so that OK renews the project identity.
+            m.CreateGroup(g);
+            m.PasteGroup(g);
+            SelectAndFocus(AddNodeGroup(g));
+        }
+        break;
+    case NodeDevicesFolder:
+        if (const int s = m.GetNextFreeSingleNr(); s && m.IsGroupClipboardValid()) {
+            m.CreateSingle(s);
+            m.PasteGroup(32 + s);
+            SelectAndFocus(AddNodeSingle(s));
+        }
+        break;
+    case NodeGroup:
+        if (m.PasteGroup(number)) {
+            if (number > 32)
+                UpdateEmergencyLamps(node);
+            RefreshNode(node, m.GetAddressingMode() == 0 ? m.GetLabel(LabelCentral)
+                                                         : m.GetGroupDisplayName(number));
+        }
+        break;
+    case NodeMembersFolder:
+        if (const int d = m.GetNextFreeMemberNr();
+            d && m.IsMemberClipboardValid() && m.AddGroupMember(number, d)) {
+            m.PasteMember(d);
+            SelectAndFocus(AddNodeMember(node, d));
+        }
+        break;
+    case NodeMember:
+        if (m.IsMemberClipboardValid() && m.PasteMember(number)) {
+            m_main.ShowParameterDialog();
+            UpdateMemberName(number, QString::fromStdString(m.GetMemberName(number)));
+            m_main.ChangeLabelActiveTreeNode();
+        }
+        break;
+    case NodeScenesFolder:
+        if (const int s = m.GetNextFreeSceneNr(); s && m.IsSceneClipboardValid()) {
+            m.CreateScene(s);
+            m.PasteScene(s);
+            SelectAndFocus(AddNodeScene(s));
+        }
+        break;
+    case NodeScene:
+        if (m.PasteScene(number))
+            RefreshNode(node, m.GetSceneDisplayName(number));
+        break;
+    case NodeEffectsFolder:
+        if (const int e = m.GetNextFreeEffectNr(); e && m.IsEffectClipboardValid()) {
+            m.CreateEffect(e);
+            m.PasteEffect(e);
+            SelectAndFocus(AddNodeEffect(e));
+        }
+        break;
+    case NodeEffect:
+        if (m.PasteEffect(number)) {
+            const bool building = m_building;
+            m_building = true;
+            DeleteAllChildren(node);
+            AddEffectSteps(node, m.GetEffectStepCount(number));
+            m_building = building;
+            RefreshNode(node, m.GetEffectDisplayName(number));
+        }
+        break;
+    case NodeEffectStep:
+        if (m.PasteEffectStep(NodeNumber(node->parent()), number))
+            m_main.ShowParameterDialog();
+        break;
+    default:
+        break;
+    }
+}
+
+void CPluginTreeCtrlView::OnCommandDelete()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    CEtsDbManagement& m = m_model;
+    const int number = NodeNumber(node);
+    switch (NodeType(node)) {
+    case NodeGroup: {
+        // The last group or single of its folder, and the central group, stay.
+        if (m.GetAddressingMode() == 0 || CountChildren(GroupFolderOf(node)) < 2)
+            return;
+        if (m.IsGroupUsedInScenesOrEffects(number) && !m.ConfirmDeletingSceneAssignments())
+            return;
+        if (number <= 32 && m.GetGroupMemberCount(number) > 0 && !m.ConfirmDeletingGroupsOrDevices())
+            return;
+        if (number > 32 && m.IsMemberAssigned(number - 32) && !m.ConfirmDeletingAssignments())
+            return;
+        if (!m.CanChangeValueAfterCheckObjectAssociations(GetGroupUniqueNr(123, number)))
+            return;
+        m.DeleteGroup(number);
+        delete node;
+        break;
+    }
+    case NodeMember: {
+        if (m.IsMemberAssigned(number) && !m.ConfirmDeletingAssignments())
+            return;
+        QTreeWidgetItem* group = node->parent() ? node->parent()->parent() : nullptr;
+        m.RemoveGroupMember(NodeNumber(group), number);
+        delete node;
+        break;
+    }
+    case NodeScene: {
+        int existing = 0;
+        for (int s = 1; s <= 16; ++s)
+            existing += m.SceneExists(s) ? 1 : 0;
+        if (m.SceneExists(number) && existing == 1 && !m.CanChangeValueAfterCheckObjectAssociations(741))
+            return;
+        m.DeleteScene(number);
+        delete node;
+        break;
+    }
+    case NodeEffect: {
+        if (m.EffectExists(number)) {
+            int existing = 0;
+            for (int e = 1; e <= 16; ++e)
+                existing += m.EffectExists(e) ? 1 : 0;
+            const bool associations =
+                m.CheckParameterDependentObjectAssociations(GetEffectUniqueNr(14700, number)) ||
+                (existing == 1 && m.CheckParameterDependentObjectAssociations(716));
+            if (associations && !m.ConfirmDeletingAssociations())
+                return;
+        }
+        // With save, so that the step table is packed again and its value count stays right.
+        m.DeleteEffect(number, true);
+        delete node;
+        break;
+    }
+    case NodeEffectStep: {
+        if (number == 16)
+            return;
+        QTreeWidgetItem* effect = node->parent();
+        m.DeleteEffectStep(NodeNumber(effect), number);
+        // The model closes the gap: the last normal step's node goes, the positions stay.
+        const int count = CountChildren(effect);
+        if (count < 2)
+            return;
+        QTreeWidgetItem* last = effect->child(count - 2);
+        if (last == node) {
+            Select(effect->child(count - 1));
+            delete last;
+        } else {
+            const bool building = m_building;
+            m_building = true;
+            delete last;
+            m_building = building;
+            m_main.ShowParameterDialog();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool CPluginTreeCtrlView::AskName(QTreeWidgetItem* node, QString& name)
+{
+    name = LabelName(node);
+    CDlgEditName dialog(this, name);
+    return dialog.Run() == QDialog::Accepted;
+}
+
+void CPluginTreeCtrlView::OnCommandRename()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    CEtsDbManagement& m = m_model;
+    const int type = NodeType(node), number = NodeNumber(node);
+    if (type != NodeGroup && type != NodeMember && type != NodeScene && type != NodeEffect)
+        return;
+    if (type == NodeGroup && m.GetAddressingMode() == 0)
+        return;
+    QString name;
+    if (!AskName(node, name))
+        return;
+    const std::string text = name.toStdString();
+    if (type == NodeGroup)
+        m.SetGroupName(number, text);
+    else if (type == NodeMember)
+        m.SetMemberName(number, text);
+    else if (type == NodeScene)
+        m.SetSceneName(number, text);
+    else
+        m.SetEffectName(number, text);
+    if (type == NodeMember || (type == NodeGroup && number > 32))
+        UpdateMemberName(type == NodeMember ? number : number - 32, name);
+    else
+        SetLabelName(node, name);
+    m_main.ChangeLabelActiveTreeNode();
+    m_main.ChangeNameClientDialog();
+}
+
+bool CPluginTreeCtrlView::NewOnce(QTreeWidgetItem* node, int* stepAfter)
+{
+    CEtsDbManagement& m = m_model;
+    const int number = NodeNumber(node);
+    switch (NodeType(node)) {
+    case NodeGroupsFolder:
+        if (const int g = m.GetNextFreeGroupNr()) {
+            m.CreateGroup(g);
+            SelectAndFocus(AddNodeGroup(g));
+            return true;
+        }
+        return false;
+    case NodeDevicesFolder:
+        if (const int s = m.GetNextFreeSingleNr()) {
+            m.CreateSingle(s);
+            SelectAndFocus(AddNodeSingle(s));
+            return true;
+        }
+        return false;
+    case NodeMembersFolder:
+        if (const int d = m.GetNextFreeMemberNr(); d && m.AddGroupMember(number, d)) {
+            SelectAndFocus(AddNodeMember(node, d));
+            return true;
+        }
+        return false;
+    case NodeScenesFolder:
+        if (const int s = m.GetNextFreeSceneNr()) {
+            m.CreateScene(s);
+            SelectAndFocus(AddNodeScene(s));
+            return true;
+        }
+        return false;
+    case NodeEffectsFolder:
+        if (const int e = m.GetNextFreeEffectNr()) {
+            m.CreateEffect(e);
+            SelectAndFocus(AddNodeEffect(e));
+            return true;
+        }
+        return false;
+    case NodeEffect:
+    case NodeEffectStep: {
+        const bool onEffect = NodeType(node) == NodeEffect;
+        QTreeWidgetItem* effect = onEffect ? node : node->parent();
+        const int after = stepAfter ? *stepAfter : onEffect ? 0 : number;
+        if (after == 16)
+            return false;
+        const int fresh = m.CreateEffectStep(NodeNumber(effect), after);
+        if (!fresh)
+            return false;
+        if (stepAfter)
+            *stepAfter = fresh;
+        const bool building = m_building;
+        m_building = true;
+        AddEffectStep(effect, CountChildren(effect));
+        m_building = building;
+        if (!stepAfter) {
+            if (onEffect) {
+                SelectAndFocus(effect->child(0));
+            } else {
+                const int at = effect->indexOfChild(node);
+                SelectAndFocus(effect->child(std::min(at + 1, CountChildren(effect) - 1)));
+            }
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void CPluginTreeCtrlView::OnCommandNew()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    NewOnce(node, nullptr);
+}
+
+void CPluginTreeCtrlView::OnCommandMultiNew()
+{
+    TRACE_ENTRY();
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    WaitCursor wait;
+    const int type = NodeType(node);
+    if (type == NodeEffect || type == NodeEffectStep) {
+        int after = type == NodeEffect ? 0 : NodeNumber(node);
+        while (NewOnce(node, &after)) {
+        }
+        node->setExpanded(true);
+        return;
+    }
+    // The folder stays the node that new items go into, whatever each New selects.
+    while (NewOnce(node, nullptr)) {
+    }
+    node->setExpanded(true);
+}
+
+void CPluginTreeCtrlView::OnCommandHelp()
+{
+    TRACE_ENTRY();
+    m_model.LoadHelpFile();
 }

@@ -6,6 +6,9 @@
 #include <QIcon>
 #include <QMap>
 #include <QTreeWidget>
+#include <memory>
+
+class QMenu;
 
 class CEtsDbManagement;
 
@@ -60,7 +63,47 @@ public:
     };
     static QIcon NodeIcon(int icon);
 
+    // Commands of the context menu and the accelerators.
+    enum Command
+    {
+        CommandCopy = 32778,
+        CommandPaste = 32779,
+        CommandRename = 32780,
+        CommandDelete = 32781,
+        CommandNew = 32783,
+        CommandMultiNew = 32784,
+        CommandHelp = 57670,
+    };
+    // The context menu of a node with its items enabled or grayed; null for nodes without one.
+    std::unique_ptr<QMenu> ContextMenu(QTreeWidgetItem* node);
+    // keyboard: opened by key, at the tree's corner for the selected node; else at a point on an item.
+    void OnContextMenu(const QPoint& globalPos, bool keyboard);
+    // Runs a command on the selected node; false when the id is none of the tree's commands.
+    bool OnCommand(int id);
+    void OnCommandCopy();
+    void OnCommandPaste();
+    void OnCommandDelete();
+    void OnCommandRename();
+    void OnCommandNew();
+    void OnCommandMultiNew();
+    void OnCommandHelp();
+
+    // A node's label after its number prefix, and the label with a new name after the prefix.
+    static QString LabelName(const QTreeWidgetItem* item);
+    static void SetLabelName(QTreeWidgetItem* item, const QString& name);
+    void SelectAndFocus(QTreeWidgetItem* item);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // The name of a node through the rename dialog; false when cancelled.
+    bool AskName(QTreeWidgetItem* node, QString& name);
+    QTreeWidgetItem* GroupFolderOf(QTreeWidgetItem* groupNode) const;
+    void RefreshNode(QTreeWidgetItem* node, const std::string& label);
+    bool NewOnce(QTreeWidgetItem* node, int* stepAfter);
+
     QString Text(int number, const char* fallback) const;
     QString Numbered(int number, const std::string& name) const;
     QTreeWidgetItem* EnsureChild(QTreeWidgetItem* parent, int type, int number, const QString& text,
@@ -69,6 +112,7 @@ private:
     IMainWindow& m_main;
     CEtsDbManagement& m_model;
     QString m_centralEmergencyLabel, m_individualEmergencyLabel;
+    QString m_textNew, m_textPaste, m_textCopy, m_textDelete, m_textRename;
     QTreeWidgetItem* m_root = nullptr;
     QTreeWidgetItem* m_addressing = nullptr;
     QTreeWidgetItem* m_scenes = nullptr;

@@ -151,7 +151,11 @@ bool CTemplateDialog::Create()
             if ((c.kind == "GROUPBOX") != (pass == 0))
                 continue;
             if (QWidget* w = CreateControl(c)) {
-                w->setGeometry(MapDialogRect(c.x, c.y, c.cx, c.cy));
+                QRect r = MapDialogRect(c.x, c.y, c.cx, c.cy);
+                // A combo box's template height is that of its open list; closed it is one line.
+                if (qobject_cast<QComboBox*>(w))
+                    r.setHeight(std::min(r.height(), w->sizeHint().height()));
+                w->setGeometry(r);
                 if (c.HasStyle("WS_DISABLED"))
                     w->setEnabled(false);
                 if (c.id != -1 || !m_items.contains(-1))

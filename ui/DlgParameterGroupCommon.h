@@ -1,0 +1,94 @@
+// The page of a group or single device: name, device number and type, the lightness window and the
+// values kept inside it, here and in the group's other pages, scenes and effects.
+#pragma once
+
+#include "ui/ParameterDialog.h"
+
+#include <map>
+
+class QTreeWidgetItem;
+
+class CDlgParameterGroupCommon final : public CParameterDialog
+{
+    Q_OBJECT
+
+public:
+    // groupNr: 1..32 a group, 33..96 a single device (32 + device number).
+    CDlgParameterGroupCommon(IMainWindow& main, int groupNr);
+    int GroupNr() const { return m_nGroupNr; }
+
+    void RefreshGroupName();
+    void RefreshAllComboboxLightnessValues();
+    // Ask when a visible value leaves the window, then move every value to the limit; false after No.
+    bool CheckAllLightnessValuesIfSmaller(std::int32_t limit, const QString& limitText);
+    bool CheckAllLightnessValuesIfBigger(std::int32_t limit, const QString& limitText);
+    bool CheckAllVisibleLightnessValuesIfSmaller(std::int32_t limit);
+    bool CheckAllVisibleLightnessValuesIfBigger(std::int32_t limit);
+
+protected:
+    bool OnInitDialog() override;
+    void OnSelChange(int idc) override;
+    void OnKillFocus(int idc) override;
+    bool PreTranslateMessage(const QKeyEvent& key) override;
+
+private:
+    struct Dependent
+    {
+        std::int32_t value;
+        bool visible;
+    };
+    UniqueNr P(UniqueNr base) const;
+    bool IsSingle() const { return m_nGroupNr > 32; }
+
+    void InitParamBaseLightnessValue();
+    void InitParamMaxLightnessValue();
+    void InitValue(int idc, UniqueNr base, std::int32_t* cache);
+    void InitParamRaisingLightness();
+    void InitParamLightnessAfterEtsDownload();
+    void InitParamLightnessAfterBusPowerFailure();
+    void InitParamLightnessAfterReturnBusPower();
+    void InitParamTypeOfAdditionalFunction();
+    void InitAdditionalFunctionRoutines();
+    void ShowHideRaisingLightnessValue();
+    void ShowHideLightnessValueAfterEtsDownload();
+    void ShowHideLightnessValueAfterBusPowerFailure();
+    void ShowHideLightnessValueAfterReturnBusPower();
+    void ShowHideTypeOfAdditionalFunctionDependentElements();
+    void ChangeValueIfSmaller(std::int32_t limit, UniqueNr number, std::int32_t& value);
+    void ChangeValueIfBigger(std::int32_t limit, UniqueNr number, std::int32_t& value);
+    void GetGroupDependentLightnessValues();
+    bool AskRange(UniqueNr textNr, const char* englishDefault, const QString& limitText);
+    // Lowering (smaller) or raising (bigger) every value beyond the limit.
+    bool CheckAll(std::int32_t limit, const QString& limitText, bool smaller);
+    bool CheckVisible(std::int32_t limit, bool smaller);
+    void OnBaseOrMaxChange(bool base);
+    void OnDeviceNumberChange();
+    void OnDeviceTypeChange();
+
+    int m_nGroupNr;
+    QTreeWidgetItem* m_pNode = nullptr;
+    std::map<UniqueNr, Dependent> m_mapDependent;
+    QString m_strName;
+    std::int32_t m_nDeviceNr = 0;
+    std::int32_t m_nDeviceType = 0;
+    std::int32_t m_nBase = 1;
+    std::int32_t m_nMax = 173;
+    std::int32_t m_nRaising = 0;
+    std::int32_t m_nRaisingValue = 173;
+    std::int32_t m_nAfterDownload = 3;
+    std::int32_t m_nAfterDownloadValue = 173;
+    std::int32_t m_nAfterFailure = 3;
+    std::int32_t m_nAfterFailureValue = 173;
+    std::int32_t m_nAfterReturn = 2;
+    std::int32_t m_nAfterReturnValue = 173;
+    std::int32_t m_nAdditional = 0;
+    std::int32_t m_nPolarity = 0;
+    std::int32_t m_nEndForced = 0;
+    std::int32_t m_nForced = 1;
+    std::int32_t m_nForcedValue = 173;
+    std::int32_t m_nForcedReturn = 0;
+    std::int32_t m_nBeginLock = 0;
+    std::int32_t m_nBeginLockValue = 173;
+    std::int32_t m_nEndLock = 0;
+    std::int32_t m_nEndLockValue = 173;
+};
