@@ -1,8 +1,10 @@
 #include "host/VeltronaCommands.h"
 
+#include "exchange/XmlDomExportImport.h"
 #include "host/CatalogueModel.h"
 #include "host/HostSession.h"
 #include "host/ProjectFactory.h"
+#include "plugin/platform/Clock.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +15,8 @@ namespace {
 int CommandNew(CommandContext& context, std::span<const std::string> arguments);
 int CommandParams(CommandContext& context, std::span<const std::string> arguments);
 int CommandDemo(CommandContext& context, std::span<const std::string> arguments);
+int CommandExport(CommandContext& context, std::span<const std::string> arguments);
+int CommandImport(CommandContext& context, std::span<const std::string> arguments);
 int CommandOpen(CommandContext& context, std::span<const std::string> arguments)
 {
     return context.OpenWindow(arguments);
@@ -24,6 +28,10 @@ constexpr VeltronaCommand kCommands[] = {
      &CommandParams},
     {"demo", "", "print the path of the demo project, creating it on first use", &CommandDemo},
     {"open", "[PROJECT] [--edit]", "open a project (the demo without one) in the host window", &CommandOpen},
+    {"export", "PROJECT FILE.xml", "write the gateway's configuration to an exchange file", &CommandExport},
+    {"import", "PROJECT FILE.xml [--without-group-addresses]",
+     "replace the gateway's configuration by an exchange file's; saved only when the whole file is taken",
+     &CommandImport},
 };
 
 void PrintUsage(std::ostream& stream)
@@ -145,6 +153,105 @@ int CommandDemo(CommandContext& context, std::span<const std::string> arguments)
     if (path.empty())
         return context.Fail(error);
     context.Out() << path << "\n";
+    return kExitOk;
+}
+
+// A project opened for the exchange commands: the gateway's model loaded as the main window loads
+// it, inside an editing session that only an explicit Commit keeps.
+class ExchangeSession
+{
+public:
+    bool Open(CommandContext& context, const std::string& path)
+    {
+        std::shared_ptr<const Catalogue> catalogue = context.LoadCatalogue();
+        if (!catalogue)
+            return false;
+        std::string error;
+        std::shared_ptr<const CatalogueModel> built = CatalogueModel::Build(catalogue, &error);
+        if (built)
+            m_session = HostSession::Open(path, built, &error);
+        if (!m_session) {
+            context.Fail(error);
+            return false;
+        }
+        if (FAILED(m_session->BeginEditing())) {
+            context.Fail("The project '" + path + "' cannot be edited.");
+            return false;
+        }
+        m_model = std::make_unique<CEtsDbManagement>(m_session->Device().Get());
+        if (FAILED(m_model->LoadDeviceParameterPointers())) {
+            context.Fail("The parameters of the gateway cannot be read.");
+            return false;
+        }
+        m_model->InitLightnessValueLists();
+        m_model->LoadBufferedParameters();
+        m_model->CollectVisibleNonStandardObjects();
+        return true;
+    }
+    CEtsDbManagement& Model() { return *m_model; }
+    bool Commit()
+    {
+        m_model.reset();
+        return m_session->EndEditing(S_OK) == S_OK;
+    }
+    // Without a Commit the session drops every change when it ends.
+    ~ExchangeSession()
+    {
+        m_model.reset();
+        if (m_session && m_session->Editing())
+            m_session->EndEditing(E_ABORT);
+    }
+
+private:
+    std::unique_ptr<HostSession> m_session;
+    std::unique_ptr<CEtsDbManagement> m_model;
+};
+
+int CommandExport(CommandContext& context, std::span<const std::string> arguments)
+{
+    if (!ExpectArguments(context, "export", arguments, 2))
+        return kExitUsage;
+    ExchangeSession session;
+    if (!session.Open(context, arguments[0]))
+        return kExitFailure;
+    CXmlDomExportImport exporter(session.Model());
+    if (!exporter.ExportXmlFile(arguments[1]))
+        return context.Fail(exporter.GetErrorText());
+    return kExitOk;
+}
+
+int CommandImport(CommandContext& context, std::span<const std::string> arguments)
+{
+    std::vector<std::string> files;
+    bool withGroupAddresses = true;
+    for (const std::string& argument : arguments) {
+        if (argument == "--without-group-addresses")
+            withGroupAddresses = false;
+        else
+            files.push_back(argument);
+    }
+    if (!ExpectArguments(context, "import", files, 2))
+        return kExitUsage;
+    ExchangeSession session;
+    if (!session.Open(context, files[0]))
+        return kExitFailure;
+    CEtsDbManagement& model = session.Model();
+    CXmlDomExportImport importer(model);
+    if (!importer.ImportXmlFile(files[1], withGroupAddresses))
+        return context.Fail(importer.GetErrorText() + " The project is unchanged.");
+    // What the main window's OK does after a change: the gateway learns that its configuration is
+    // out of date by a new project identity, and hidden objects go back to their standard flags.
+    const std::tm today = DefaultClock().LocalTime();
+    model.SetParameterLong(721, static_cast<std::int32_t>(DefaultClock().Random() % 32768));
+    model.SetParameterLong(722, today.tm_mday * 256 + today.tm_mon + 1);
+    model.SetParameterLong(723, today.tm_year + 1900);
+    model.ResetInvisibleNonStandardObjects();
+    const std::string failures = importer.GetFailures();
+    if (!session.Commit())
+        return context.Fail("The imported configuration cannot be saved; the project is unchanged.");
+    if (!failures.empty())
+        context.Err() << "veltrona: these group addresses could not be associated: " << failures << "\n";
+    context.Out() << "The configuration is imported; the gateway needs a download.\n";
     return kExitOk;
 }
 

@@ -1,0 +1,612 @@
+#include "exchange/XmlDomExportImport.h"
+
+#include "plugin/trace/DebugTrace.h"
+
+#include <cctype>
+#include <cstdio>
+#include <set>
+
+std::optional<std::uint16_t> MapPreviousObjectNr(std::int32_t n,
+                                                 const std::function<std::int32_t(UniqueNr)>& readLong)
+{
+    auto second = [&](int groupNr) {
+        return readLong && readLong(GetGroupUniqueNr(118, groupNr)) == 2;
+    };
+    if (n >= 0 && n <= 111) {
+        const int b = n / 7, k = n % 7;
+        if (k <= 5)
+            return static_cast<std::uint16_t>(b * 13 + k + 1);
+        return static_cast<std::uint16_t>(b * 13 + (second(b + 1) ? 13 : 12));
+    }
+    if (n >= 112 && n <= 207) {
+        // These objects belong to group b + 17, and so does the parameter that chooses.
+        const int m = n - 112, b = m / 6, k = m % 6;
+        if (k <= 4)
+            return static_cast<std::uint16_t>((b + 16) * 13 + k + 1);
+        return static_cast<std::uint16_t>((b + 16) * 13 + (second(b + 17) ? 13 : 12));
+    }
+    switch (n) {
+    case 208:
+        return 1505;
+    case 210:
+        return 1543;
+    case 211:
+        return 1525;
+    case 212:
+        return 1527;
+    case 213:
+        return 1528;
+    case 214:
+        return 1529;
+    case 215:
+        return 1530;
+    default:
+        return std::nullopt;
+    }
+}
+
+CXmlDomExportImport::CXmlDomExportImport(CEtsDbManagement& model, IUserPrompt* prompt, IProgressBox* progress,
+                                         IExchangeView* view)
+    : m_model(model), m_pProgress(progress), m_pView(view)
+{
+    SetPrompt(prompt);
+    SetMessageText(m_model.GetParameterString(949, ""));
+}
+
+bool CXmlDomExportImport::Fail(const std::string& text)
+{
+    if (m_strError.empty())
+        m_strError = text;
+    return false;
+}
+
+std::string CXmlDomExportImport::Where(XmlNode node) const
+{
+    const auto [line, column] = GetNodePosition(node);
+    return line > 0 ? "line " + std::to_string(line) + ": " : std::string{};
+}
+
+std::string CXmlDomExportImport::Numbered(int number, ELabel label) const
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "[%d] ", number);
+    return buf + m_model.GetLabel(label);
+}
+
+void CXmlDomExportImport::Stage(const std::string& text)
+{
+    if (m_pProgress)
+        m_pProgress->SetInfoText2(text);
+}
+
+// ---- Export -------------------------------------------------------------------------------------
+
+bool CXmlDomExportImport::ExportXmlFile(const std::string& fileName)
+{
+    TRACE_ENTRY();
+    m_strError.clear();
+    if (FAILED(CreateXmlDomDocument()))
+        return Fail("No XML document can be created.");
+    if (m_pProgress)
+        m_pProgress->Show(ProgressKind::TextOnly, m_model.GetParameterText(812, "Export"),
+                          m_model.GetParameterText(890, "Parameters"), m_model.GetLabel(LabelGeneral), "");
+    auto finish = [&](bool ok) {
+        if (m_pProgress)
+            m_pProgress->Close();
+        return ok;
+    };
+    XmlNode root;
+    if (FAILED(CreateHeader()) || FAILED(CreateElement("Veltrona", root)) || FAILED(AddElement2Root(root)))
+        return finish(Fail("The XML document cannot be built."));
+
+    AddDeviceApplicationInfos(root);
+    AddExportCommon(root);
+    Stage(m_model.GetLabel(LabelManualControl));
+    AddExportManualOperation(root);
+    Stage(m_model.GetLabel(LabelGroups));
+    AddExportGroups(root);
+    for (int n = 1; n <= kGroupCount; ++n) {
+        Stage(Numbered(n, LabelGroup));
+        AddExportGroup(root, n);
+    }
+    for (int s = 1; s <= kSingleCount; ++s) {
+        Stage(Numbered(s, LabelMember));
+        AddExportGroup(root, kGroupCount + s);
+    }
+    for (int s = 1; s <= kSceneCount; ++s) {
+        Stage(Numbered(s, LabelScene));
+        AddExportScene(root, s);
+    }
+    Stage(m_model.GetLabel(LabelEffects));
+    AddExportEffects(root);
+    for (int e = 1; e <= kEffectCount; ++e) {
+        Stage(Numbered(e, LabelEffect));
+        AddExportEffect(root, e);
+    }
+    Stage(m_model.GetLabel(LabelCommissioning));
+    AddExportCommissioning(root);
+    Stage(m_model.GetLabel(LabelObjects));
+    AddExportObjectAssociations(root);
+
+    if (FAILED(SaveXmlDocument(fileName)))
+        return finish(Fail("The file '" + fileName + "' cannot be written."));
+    return finish(true);
+}
+
+bool CXmlDomExportImport::AddDeviceApplicationInfos(XmlNode root)
+{
+    TRACE_ENTRY();
+    std::int32_t manufacturer = 0, application = 0, version = 0;
+    if (!m_model.GetDeviceInfosFromEtsDb(manufacturer, application, version))
+        return false;
+    XmlNode info;
+    if (FAILED(CreateChildElement(root, "DeviceInfo", info)))
+        return false;
+    return SUCCEEDED(AppendValueElement(info, "Application", Variant::I4(application))) &&
+           SUCCEEDED(AppendValueElement(info, "Version", Variant::I4(static_cast<std::int16_t>(version)))) &&
+           SUCCEEDED(AppendValueElement(info, "Manufacturer", Variant::I4(manufacturer)));
+}
+
+bool CXmlDomExportImport::AddExportParameters(XmlNode parent, const std::string& name, UniqueNr uniqueNr)
+{
+    TRACE_ENTRY();
+    XmlNode element;
+    if (FAILED(CreateChildElement(parent, name, element)))
+        return false;
+    CEtsAccess::ValueMap values;
+    m_model.GetAllParameterValues(values, uniqueNr, 0, nullptr);
+    for (const auto& [number, value] : values)
+        AddExportParameter(element, number, value);
+    return true;
+}
+
+bool CXmlDomExportImport::AddExportParameter(XmlNode parent, UniqueNr uniqueNr, const Variant& value)
+{
+    if (value.IsEmptyOrNull())
+        return false;
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", static_cast<long>(uniqueNr));
+    CXmlElementAttribute attributes;
+    attributes.add("UniqueNr", uniqueNr);
+    return SUCCEEDED(AppendValueElement(parent, "Parameter", attributes, value));
+}
+
+void CXmlDomExportImport::AddExportCommon(XmlNode root)
+{
+    TRACE_ENTRY();
+    if (!AddExportParameters(root, "Common", 700))
+        return;
+    XmlNode common = root.last_child();
+    for (UniqueNr n : {741, 716}) {
+        Variant value;
+        if (SUCCEEDED(m_model.GetParameterValue(n, value)))
+            AddExportParameter(common, n, value);
+    }
+}
+
+void CXmlDomExportImport::AddExportManualOperation(XmlNode root)
+{
+    TRACE_ENTRY();
+    AddExportParameters(root, "ManualOperation", 701);
+}
+
+void CXmlDomExportImport::AddExportGroups(XmlNode root)
+{
+    TRACE_ENTRY();
+    XmlNode groups;
+    if (FAILED(CreateChildElement(root, "Groups", groups)))
+        return;
+    for (UniqueNr n : {760, 761, 762, 763, 764}) {
+        Variant value;
+        if (SUCCEEDED(m_model.GetParameterValue(n, value)))
+            AddExportParameter(groups, n, value);
+    }
+}
+
+void CXmlDomExportImport::AddExportGroup(XmlNode root, int groupNr)
+{
+    TRACE_ENTRY();
+    if (!m_model.GroupExists(groupNr))
+        return;
+    TRACE_MSG(TRACE_INFO, "GroupNr = %d", groupNr);
+    const std::string name = groupNr <= kGroupCount ? "Group" + std::to_string(groupNr)
+                                                    : "Single" + std::to_string(groupNr - kGroupCount);
+    AddExportParameters(root, name, GetGroupUniqueNr(123, groupNr));
+}
+
+void CXmlDomExportImport::AddExportScene(XmlNode root, int sceneNr)
+{
+    TRACE_ENTRY();
+    if (!m_model.SceneExists(sceneNr))
+        return;
+    TRACE_MSG(TRACE_INFO, "SceneNr = %d", sceneNr);
+    AddExportParameters(root, "Scene" + std::to_string(sceneNr), GetSceneUniqueNr(602, sceneNr));
+}
+
+void CXmlDomExportImport::AddExportEffects(XmlNode root)
+{
+    TRACE_ENTRY();
+    XmlNode effects;
+    if (FAILED(CreateChildElement(root, "Effects", effects)))
+        return;
+    const int words = (m_model.GetEffectValueCount() + 3) / 4;
+    for (int i = 0; i < words; ++i) {
+        Variant value;
+        if (SUCCEEDED(m_model.GetParameterValue(GetEffectUniqueNr(25700, i), value)))
+            AddExportParameter(effects, GetEffectUniqueNr(25700, i), value);
+    }
+}
+
+void CXmlDomExportImport::AddExportEffect(XmlNode root, int effectNr)
+{
+    TRACE_ENTRY();
+    if (!m_model.EffectExists(effectNr))
+        return;
+    TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
+    AddExportParameters(root, "Effect" + std::to_string(effectNr), GetEffectUniqueNr(14700, effectNr));
+}
+
+void CXmlDomExportImport::AddExportCommissioning(XmlNode root)
+{
+    TRACE_ENTRY();
+    AddExportParameters(root, "DaliCommissioning", 705);
+}
+
+void CXmlDomExportImport::AddExportObjectAssociations(XmlNode root)
+{
+    TRACE_ENTRY();
+    XmlNode objects;
+    if (FAILED(CreateChildElement(root, "Objects", objects)))
+        return;
+    ObjectAssociationMap map;
+    m_model.GetDeviceObjectAssociations(map);
+    for (const auto& [number, record] : map) {
+        CXmlElementAttribute attributes;
+        attributes.add("ObjectNr", number);
+        attributes.add("Flags", record.flags);
+        if (record.mainType >= 0) {
+            attributes.add("MainType", record.mainType);
+            if (record.subType >= 0)
+                attributes.add("SubType", record.subType);
+        }
+        AppendValueElement(objects, "Object", attributes, Variant::String(record.addresses));
+    }
+}
+
+// ---- Import -------------------------------------------------------------------------------------
+
+bool CXmlDomExportImport::CheckDeviceApplicationInfos(XmlNode root)
+{
+    TRACE_ENTRY();
+    std::int32_t application = 0, manufacturer = 0;
+    std::int16_t version = 0;
+    if (XmlNode info = root.child("DeviceInfo")) {
+        Variant value;
+        if (XmlNode n = info.child("Application"); n && SUCCEEDED(GetNodeValue(n, value)))
+            CEtsAccess::ChangeVariantToLong(value, application);
+        std::uint16_t v = 0;
+        if (XmlNode n = info.child("Version");
+            n && SUCCEEDED(GetNodeValue(n, value)) && SUCCEEDED(CEtsAccess::ChangeVariantToShort(value, v)))
+            version = static_cast<std::int16_t>(v);
+        if (XmlNode n = info.child("Manufacturer"); n && SUCCEEDED(GetNodeValue(n, value)))
+            CEtsAccess::ChangeVariantToLong(value, manufacturer);
+    }
+    std::int32_t deviceManufacturer = 0, deviceApplication = 0, deviceVersion = 0;
+    m_model.GetDeviceInfosFromEtsDb(deviceManufacturer, deviceApplication, deviceVersion);
+    char text[160];
+    if (manufacturer != deviceManufacturer) {
+        TRACE_MSG(TRACE_ERROR, "Imported ManufacturerID = %ld <> %ld", static_cast<long>(manufacturer),
+                  static_cast<long>(deviceManufacturer));
+        std::snprintf(text, sizeof text, "the file is of manufacturer %ld, the gateway of manufacturer %ld",
+                      static_cast<long>(manufacturer), static_cast<long>(deviceManufacturer));
+        return Fail(std::string("Unknown file format: ") + text + ".");
+    }
+    if (application == deviceApplication) {
+        m_nFileFormat = 3;
+        if (version > static_cast<std::int16_t>(deviceVersion))
+            TRACE_MSG(TRACE_WARNING, "Imported Version = $%02X > $%02X", static_cast<unsigned>(version),
+                      static_cast<unsigned>(deviceVersion));
+        return true;
+    }
+    if (application == kPreviousApplication) {
+        m_nFileFormat = 2;
+        return true;
+    }
+    TRACE_MSG(TRACE_ERROR, "Imported DeviceType = $%04lX <> $%04lX",
+              static_cast<unsigned long>(static_cast<std::uint32_t>(application)),
+              static_cast<unsigned long>(static_cast<std::uint32_t>(deviceApplication)));
+    std::snprintf(text, sizeof text, "the file is of application $%04lX, the gateway's is $%04lX",
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(application)),
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(deviceApplication)));
+    return Fail(std::string("Unknown file format: ") + text + ".");
+}
+
+bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, PlannedSection& planned)
+{
+    for (XmlNode child : section.children()) {
+        if (child.type() != pugi::node_element || std::string_view(child.name()) != "Parameter")
+            continue;
+        std::int32_t number = 0;
+        HRESULT hr = GetNodeValueAttribute(child, "UniqueNr", &number);
+        if (hr != S_OK)
+            return Fail(Where(child) + "a Parameter without a valid UniqueNr.");
+        if (!m_model.GetDeviceParameterPointer(number))
+            return Fail(Where(child) + "the gateway has no parameter " + std::to_string(number) + ".");
+        Variant value;
+        if (FAILED(GetNodeValue(child, value)))
+            return Fail(Where(child) + "the value of parameter " + std::to_string(number) +
+                        " cannot be read.");
+        std::string text = value.bstrVal();
+        if (text.size() > kMaxValueLength)
+            return Fail(Where(child) + "the value of parameter " + std::to_string(number) + " is " +
+                        std::to_string(text.size()) + " bytes long; at most " +
+                        std::to_string(kMaxValueLength) + " are accepted.");
+        if (text.empty()) {
+            // An empty text is a text parameter's value; for any other parameter there is nothing to write.
+            Variant current;
+            if (FAILED(m_model.GetParameterValue(number, current)) || current.vt() != VT_BSTR) {
+                TRACE_MSG(TRACE_ERROR, "Parameter %ld: empty", static_cast<long>(number));
+                continue;
+            }
+        }
+        planned.values.emplace_back(number, std::move(text));
+    }
+    return true;
+}
+
+bool CXmlDomExportImport::GetObjectAssociationsElements(XmlNode objects, bool withGroupAddresses,
+                                                        PlannedSection& planned)
+{
+    for (XmlNode child : objects.children()) {
+        if (child.type() != pugi::node_element || std::string_view(child.name()) != "Object")
+            continue;
+        PlannedObject object;
+        if (GetNodeValueAttribute(child, "ObjectNr", &object.objectNr) != S_OK || object.objectNr < 0 ||
+            object.objectNr > 0xFFFF)
+            return Fail(Where(child) + "an Object without a valid ObjectNr.");
+        if (m_nFileFormat < 3 && !MapPreviousObjectNr(object.objectNr, nullptr)) {
+            TRACE_MSG(TRACE_ERROR, "Unknown R2 ObjectNr = %ld", static_cast<long>(object.objectNr));
+            return Fail(Where(child) + "object " + std::to_string(object.objectNr) +
+                        " of the previous generation has no counterpart on this gateway.");
+        }
+        auto readShort = [&](const char* name, std::int16_t& target) {
+            std::int32_t v = 0;
+            HRESULT hr = GetNodeValueAttribute(child, name, &v);
+            if (hr == S_FALSE)
+                return true;
+            if (hr != S_OK || v < -32768 || v > 32767)
+                return false;
+            target = static_cast<std::int16_t>(v);
+            return true;
+        };
+        bool ok = readShort("Flags", object.record.flags);
+        // A subtype only counts with its main type.
+        if (ok && child.attribute("MainType")) {
+            ok = readShort("MainType", object.record.mainType);
+            ok = ok && readShort("SubType", object.record.subType);
+        }
+        if (!ok)
+            return Fail(Where(child) + "object " + std::to_string(object.objectNr) +
+                        " has flags or a datapoint type that is no number.");
+        if (withGroupAddresses) {
+            Variant value;
+            if (FAILED(GetNodeValue(child, value)))
+                return Fail(Where(child) + "the addresses of object " + std::to_string(object.objectNr) +
+                            " cannot be read.");
+            object.record.addresses = value.bstrVal();
+            if (object.record.addresses.size() > kMaxValueLength)
+                return Fail(Where(child) + "the addresses of object " + std::to_string(object.objectNr) +
+                            " are " + std::to_string(object.record.addresses.size()) +
+                            " bytes long; at most " + std::to_string(kMaxValueLength) + " are accepted.");
+        }
+        planned.objectList.push_back(std::move(object));
+    }
+    return true;
+}
+
+bool CXmlDomExportImport::PlanImport(XmlNode root, bool withGroupAddresses, std::vector<PlannedSection>& plan)
+{
+    for (XmlNode child : root.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        PlannedSection section;
+        section.name = child.name();
+        if (section.name == "DeviceInfo")
+            continue;
+        section.objects = section.name == "Objects";
+        // Every Parameter carries its own number: a section of any other name is read the same way.
+        const bool ok = section.objects ? GetObjectAssociationsElements(child, withGroupAddresses, section)
+                                        : GetNodeDependentValueElements(child, section);
+        if (!ok)
+            return false;
+        plan.push_back(std::move(section));
+    }
+    return true;
+}
+
+void CXmlDomExportImport::ShowSection(const std::string& name)
+{
+    if (!m_pProgress)
+        return;
+    static const std::pair<const char*, ELabel> kFixed[] = {{"Common", LabelGeneral},
+                                                            {"ManualOperation", LabelManualControl},
+                                                            {"Groups", LabelGroups},
+                                                            {"DaliCommissioning", LabelCommissioning},
+                                                            {"Objects", LabelObjects}};
+    static const std::pair<const char*, ELabel> kNumbered[] = {
+        {"Group", LabelGroup}, {"Single", LabelMember}, {"Scene", LabelScene}, {"Effect", LabelEffect}};
+    for (const auto& [word, label] : kFixed)
+        if (name == word)
+            return Stage(m_model.GetLabel(label));
+    for (const auto& [word, label] : kNumbered) {
+        const std::string_view w(word);
+        if (name.size() > w.size() && name.starts_with(w) &&
+            std::isdigit(static_cast<unsigned char>(name[w.size()]))) {
+            int number = 0;
+            for (std::size_t i = w.size();
+                 i < name.size() && i < w.size() + 6 && std::isdigit(static_cast<unsigned char>(name[i]));
+                 ++i)
+                number = number * 10 + (name[i] - '0');
+            return Stage(Numbered(number, label));
+        }
+    }
+    Stage("");
+}
+
+void CXmlDomExportImport::MemberPass()
+{
+    for (int m = 1; m <= kMemberCount; ++m)
+        if (m_model.IsMemberUsed(m) && m_model.GetMemberRandomNr(m) != 0)
+            m_model.SetMemberAssigned(m, true);
+}
+
+void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
+{
+    if (m_nFileFormat < 3) {
+        const std::int32_t a = m_model.GetParameterLong(724, 0), b = m_model.GetParameterLong(65043, 0);
+        const std::int32_t mode = a == 0 ? 0 : (b == 0 ? 3 : b == 1 ? 1 : 5) + (a == 2 ? 1 : 0);
+        m_model.SetParameterLong(65049, mode);
+        // The member tables see the parameters written so far.
+        m_model.LoadBufferedParameters();
+        MemberPass();
+    }
+    auto readLong = [this](UniqueNr n) {
+        return m_model.GetParameterLong(n, 0);
+    };
+    ObjectAssociationMap map;
+    for (const PlannedObject& object : section.objectList) {
+        std::optional<std::uint16_t> number = static_cast<std::uint16_t>(object.objectNr);
+        if (m_nFileFormat < 3)
+            number = MapPreviousObjectNr(object.objectNr, readLong);
+        if (number)
+            map.emplace(*number, object.record);
+    }
+    std::string failures;
+    m_model.SetDeviceObjectAssociations(map, &failures);
+    // Addresses of an object the configuration does not show cannot be associated either.
+    ObjectAssociationMap visible;
+    m_model.GetDeviceObjectAssociations(visible);
+    for (const auto& [number, record] : map) {
+        if (record.addresses.empty() || visible.count(number))
+            continue;
+        if (!failures.empty())
+            failures += ", ";
+        failures += std::to_string(number) + ":" + record.addresses;
+    }
+    if (!failures.empty()) {
+        if (!m_strFailures.empty())
+            m_strFailures += ", ";
+        m_strFailures += failures;
+    }
+}
+
+CXmlDomExportImport::Snapshot CXmlDomExportImport::TakeSnapshot() const
+{
+    Snapshot snapshot;
+    for (const auto& [number, parameter] : m_model.GetParameterMap()) {
+        Variant value;
+        if (parameter && SUCCEEDED(parameter->get_Value(&value)))
+            snapshot.values.emplace_back(number, std::move(value));
+    }
+    m_model.GetDeviceObjectAssociations(snapshot.objects);
+    return snapshot;
+}
+
+void CXmlDomExportImport::RestoreSnapshot(const Snapshot& snapshot)
+{
+    TRACE_ENTRY();
+    m_model.DeleteDeviceObjectAssociations();
+    for (const auto& [number, value] : snapshot.values) {
+        Variant current;
+        if (FAILED(m_model.GetParameterValue(number, current)) || !(current == value))
+            m_model.SetParameterValue(number, value);
+    }
+    m_model.SetDeviceObjectAssociations(snapshot.objects, nullptr);
+    m_model.LoadBufferedParameters();
+    m_model.CollectVisibleNonStandardObjects();
+    m_model.RefreshGroupObjectNames(0);
+}
+
+bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGroupAddresses)
+{
+    TRACE_ENTRY();
+    m_nFileFormat = 0;
+    m_strError.clear();
+    m_strFailures.clear();
+    if (!ReadXmlFile(fileName))
+        return Fail(GetLoadError());
+    XmlNode root = GetDocumentElement();
+    if (!root) {
+        TRACE_HR(TRACE_ERROR, E_POINTER);
+        return Fail("The file '" + fileName + "' holds no element.");
+    }
+    if (!CheckDeviceApplicationInfos(root)) {
+        if (m_pPrompt)
+            m_pPrompt->Ask("Veltrona", m_model.GetParameterString(950, "Unknown file format"),
+                           PromptButtons::Ok, PromptIcon::Error);
+        return Fail("Unknown file format.");
+    }
+    // Every check of the file comes before the first change.
+    std::vector<PlannedSection> plan;
+    if (!PlanImport(root, withGroupAddresses, plan))
+        return false;
+    // Kept to put back when the device refuses a value of the file.
+    const Snapshot snapshot = TakeSnapshot();
+
+    m_model.ResetAllParameters(false);
+    if (m_nFileFormat < 3)
+        m_model.SetParameterLong(65014, 2);
+    if (m_pView)
+        m_pView->UpdateAll();
+    if (m_pProgress)
+        m_pProgress->Show(ProgressKind::TextOnly, m_model.GetParameterText(817, "Import"),
+                          m_model.GetParameterText(889, "Parameters"), "", "");
+    if (m_pView)
+        m_pView->EnableWindow(false);
+
+    std::string refused;
+    int refusedCount = 0;
+    for (const PlannedSection& section : plan) {
+        ShowSection(section.name);
+        if (section.objects) {
+            ApplyObjects(section);
+            continue;
+        }
+        for (const auto& [number, text] : section.values) {
+            TRACE_MSG(TRACE_INFO, "Parameter %ld: `%.200s'", static_cast<long>(number), text.c_str());
+            HRESULT hr = m_model.SetParameterValue(number, Variant::String(text));
+            if (hr == S_OK || hr == ETS_S_PARAMETER_SET)
+                continue;
+            if (refusedCount++ < 10)
+                refused += (refused.empty() ? "" : ", ") + std::to_string(number) + " = '" +
+                           text.substr(0, 40) + (text.size() > 40 ? "...'" : "'");
+        }
+    }
+
+    bool ok = true;
+    if (refusedCount > 0) {
+        RestoreSnapshot(snapshot);
+        m_strFailures.clear();
+        ok = Fail("The gateway refuses " + std::to_string(refusedCount) + " value" +
+                  (refusedCount == 1 ? "" : "s") + " of the file (parameter " + refused +
+                  (refusedCount > 10 ? ", ..." : "") + "); the configuration is left as it was.");
+    } else {
+        m_model.LoadBufferedParameters();
+        if (m_nFileFormat < 3)
+            MemberPass();
+        m_model.CollectVisibleNonStandardObjects();
+        m_model.RefreshGroupObjectNames(0);
+    }
+    if (m_pView)
+        m_pView->UpdateAll();
+    if (m_pProgress)
+        m_pProgress->Close();
+    if (ok && !m_strFailures.empty() && m_pPrompt) {
+        m_pPrompt->Ask("Veltrona",
+                       m_model.GetParameterString(968, "Assocs failed") + "\n" +
+                           m_model.GetParameterString(969, "") + "\n" + m_strFailures,
+                       PromptButtons::Ok, PromptIcon::Exclamation);
+    }
+    if (m_pView)
+        m_pView->EnableWindow(true);
+    return ok;
+}

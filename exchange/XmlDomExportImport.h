@@ -1,0 +1,109 @@
+// The exchange file of a gateway's configuration: export of every configured section and the
+// objects, import with or without group addresses, also of files of the previous generation.
+#pragma once
+
+#include "device/ProgressBox.h"
+#include "exchange/XmlDom.h"
+#include "model/EtsDbManagement.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What a window running an exchange does around it; tests and the command line leave it out.
+class IExchangeView
+{
+public:
+    virtual ~IExchangeView() = default;
+    // The tree is rebuilt from the model's tables.
+    virtual void UpdateAll() = 0;
+    // The window is disabled while an import writes.
+    virtual void EnableWindow(bool enable) = 0;
+};
+
+// Current object number of an object number of a previous-generation file; nothing for numbers
+// without one. readLong reads a parameter of the device (the choice of two objects depends on it).
+std::optional<std::uint16_t> MapPreviousObjectNr(std::int32_t objectNr,
+                                                 const std::function<std::int32_t(UniqueNr)>& readLong);
+
+class CXmlDomExportImport : public CXmlDom
+{
+public:
+    static constexpr std::int32_t kApplication = 0xC00D;
+    static constexpr std::int32_t kPreviousApplication = 0xC00C;
+    // A value or address list longer than this is no configuration value.
+    static constexpr std::size_t kMaxValueLength = 64u << 10;
+
+    // The model must be loaded; prompt, progress and view may be null.
+    explicit CXmlDomExportImport(CEtsDbManagement& model, IUserPrompt* prompt = nullptr,
+                                 IProgressBox* progress = nullptr, IExchangeView* view = nullptr);
+
+    bool ExportXmlFile(const std::string& fileName);
+    // Replaces the configuration with the file's. Every check of the file runs before anything is
+    // changed; a value the device refuses puts every value and association back as it was.
+    bool ImportXmlFile(const std::string& fileName, bool withGroupAddresses);
+    bool CheckDeviceApplicationInfos(XmlNode root);
+
+    // 0 before a check, 2 previous generation, 3 current.
+    std::uint8_t GetFileFormat() const { return m_nFileFormat; }
+    // Why the last export or import failed, for the user.
+    const std::string& GetErrorText() const { return m_strError; }
+    // What an import could not associate, "object:address" separated by ", ".
+    const std::string& GetFailures() const { return m_strFailures; }
+
+    // Writers of the file's sections.
+    bool AddDeviceApplicationInfos(XmlNode root);
+    bool AddExportParameters(XmlNode parent, const std::string& name, UniqueNr uniqueNr);
+    bool AddExportParameter(XmlNode parent, UniqueNr uniqueNr, const Variant& value);
+    void AddExportCommon(XmlNode root);
+    void AddExportManualOperation(XmlNode root);
+    void AddExportGroups(XmlNode root);
+    void AddExportGroup(XmlNode root, int groupNr);
+    void AddExportScene(XmlNode root, int sceneNr);
+    void AddExportEffects(XmlNode root);
+    void AddExportEffect(XmlNode root, int effectNr);
+    void AddExportCommissioning(XmlNode root);
+    void AddExportObjectAssociations(XmlNode root);
+
+private:
+    struct PlannedObject
+    {
+        std::int32_t objectNr = 0; // as the file has it
+        ObjectAssociationRecord record;
+    };
+    // One child of the root, read and checked before anything is written.
+    struct PlannedSection
+    {
+        std::string name;
+        bool objects = false;
+        std::vector<std::pair<UniqueNr, std::string>> values;
+        std::vector<PlannedObject> objectList;
+    };
+    struct Snapshot
+    {
+        std::vector<std::pair<UniqueNr, Variant>> values;
+        ObjectAssociationMap objects;
+    };
+
+    bool Fail(const std::string& text);
+    std::string Where(XmlNode node) const;
+    bool PlanImport(XmlNode root, bool withGroupAddresses, std::vector<PlannedSection>& plan);
+    bool GetNodeDependentValueElements(XmlNode section, PlannedSection& planned);
+    bool GetObjectAssociationsElements(XmlNode objects, bool withGroupAddresses, PlannedSection& planned);
+    void ApplyObjects(const PlannedSection& section);
+    void MemberPass();
+    Snapshot TakeSnapshot() const;
+    void RestoreSnapshot(const Snapshot& snapshot);
+    void ShowSection(const std::string& name);
+    std::string Numbered(int number, ELabel label) const;
+    void Stage(const std::string& text);
+
+    CEtsDbManagement& m_model;
+    IProgressBox* m_pProgress;
+    IExchangeView* m_pView;
+    std::uint8_t m_nFileFormat = 0;
+    std::string m_strError;
+    std::string m_strFailures;
+};

@@ -1,0 +1,184 @@
+#include "exchange/XmlDom.h"
+#include "exchange/XmlDomExportImport.h"
+#include "plugin/trace/TraceCapture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+std::string TempFile(const std::string& name)
+{
+    return (std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + name)).string();
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+} // namespace
+
+TEST(XmlElementAttribute, ListsOfDifferentLengthYieldNothing)
+{
+    struct Uneven : CXmlElementAttribute
+    {
+        Uneven() { m_strNames.push_back("orphan"); }
+    };
+    Uneven uneven;
+    std::string name, value;
+    EXPECT_EQ(uneven.add("a", 1), -1);
+    EXPECT_EQ(uneven.get(0, name, value), -1);
+
+    CXmlElementAttribute list;
+    EXPECT_EQ(list.add("UniqueNr", -7), 0);
+    EXPECT_EQ(list.add("Name", "x"), 1);
+    EXPECT_EQ(list.get(0, name, value), 0);
+    EXPECT_EQ(name + "=" + value, "UniqueNr=-7");
+    EXPECT_EQ(list.get(2, name, value), -1);
+    EXPECT_EQ(list.get(-1, name, value), -1);
+
+    // An element made with the uneven list gets no attributes at all.
+    CXmlDom dom;
+    ASSERT_EQ(dom.CreateXmlDomDocument(), S_OK);
+    XmlNode element;
+    ASSERT_EQ(dom.CreateElement("E", uneven, element), S_OK);
+    EXPECT_FALSE(element.first_attribute());
+}
+
+TEST(XmlDom, SavesOneLineInTheNamespaceAndReadsValuesBackExactly)
+{
+    const std::string tricky = "Line 1\r\nTab\there & <x> \"q\" 'a' \xC3\xA4 end ";
+    CXmlDom dom;
+    XmlNode nothing;
+    EXPECT_EQ(dom.CreateHeader(), E_POINTER) << "no document yet";
+    ASSERT_EQ(dom.CreateXmlDomDocument(), S_OK);
+    ASSERT_EQ(dom.CreateHeader(), S_OK);
+    XmlNode root, section, stray;
+    ASSERT_EQ(dom.CreateElement("Veltrona", root), S_OK);
+    ASSERT_EQ(dom.CreateElement("NeverAdded", stray), S_OK);
+    ASSERT_EQ(dom.AddElement(nothing, root), S_OK) << "no parent: the root";
+    EXPECT_EQ(dom.AddElement2Root(section), E_POINTER);
+    ASSERT_EQ(dom.CreateChildElement(root, "Common", section), S_OK);
+    CXmlElementAttribute a;
+    a.add("UniqueNr", 741);
+    EXPECT_EQ(dom.AppendValueElement(section, "Parameter", a, Variant::String(tricky)), S_OK);
+    EXPECT_EQ(dom.AppendValueElement(section, "Parameter", Variant::UI4(0x80000001u)), S_OK);
+    EXPECT_EQ(dom.AppendValueElement(section, "Parameter", Variant::I4(-5)), S_OK);
+    EXPECT_EQ(dom.AppendValueElement(section, "Space", Variant::String(" ")), S_OK);
+    EXPECT_EQ(dom.AppendValueElement(nothing, "Parameter", Variant::I4(1)), E_POINTER);
+
+    const std::string file = TempFile("dom.xml");
+    ASSERT_EQ(dom.SaveXmlDocument(file), S_OK);
+    const std::string text = ReadAll(file);
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Veltrona xmlns=\"DALI Gateway\"><Common>"
+                         "<Parameter UniqueNr=\"741\">",
+                         0),
+              0u)
+        << text;
+    EXPECT_EQ(text.find('\n'), text.find("Line 1&#13;\n") + 11) << "the only line break is the value's";
+    EXPECT_EQ(text.find('\n', text.find('\n') + 1), std::string::npos);
+    EXPECT_EQ(text.find("NeverAdded"), std::string::npos);
+    EXPECT_NE(text.find(">2147483649<"), std::string::npos);
+
+    CXmlDom read;
+    ASSERT_TRUE(read.ReadXmlFile(file)) << read.GetLoadError();
+    XmlNode readRoot = read.GetDocumentElement();
+    ASSERT_EQ(std::string(readRoot.name()), "Veltrona");
+    XmlNode p = readRoot.child("Common").child("Parameter");
+    std::int32_t number = 99;
+    EXPECT_EQ(read.GetNodeValueAttribute(p, "UniqueNr", &number), S_OK);
+    EXPECT_EQ(number, 741);
+    number = 99;
+    EXPECT_EQ(read.GetNodeValueAttribute(p, "uniquenr", &number), S_FALSE) << "names compare exactly";
+    EXPECT_EQ(number, 99);
+    EXPECT_EQ(read.GetNodeValueAttribute(nothing, "UniqueNr", &number), E_POINTER);
+    Variant value;
+    ASSERT_EQ(read.GetNodeValue(p, value), S_OK);
+    EXPECT_EQ(value.bstrVal(), tricky);
+    ASSERT_EQ(read.GetNodeValue(readRoot.child("Common").child("Space"), value), S_OK);
+    EXPECT_EQ(value.bstrVal(), " ");
+    std::filesystem::remove(file);
+}
+
+TEST(XmlDom, AttributesThatAreNoIntegerFail)
+{
+    CXmlDom dom;
+    const std::string file = TempFile("attr.xml");
+    WriteAll(file, "<r a=\"12x\" b=\"4294967296\" c=\"-2147483648\" d=\"\"/>");
+    ASSERT_TRUE(dom.ReadXmlFile(file));
+    XmlNode r = dom.GetDocumentElement();
+    std::int32_t v = 7;
+    EXPECT_TRUE(FAILED(dom.GetNodeValueAttribute(r, "a", &v)));
+    EXPECT_TRUE(FAILED(dom.GetNodeValueAttribute(r, "b", &v)));
+    EXPECT_TRUE(FAILED(dom.GetNodeValueAttribute(r, "d", &v)));
+    EXPECT_EQ(v, 7);
+    EXPECT_EQ(dom.GetNodeValueAttribute(r, "c", &v), S_OK);
+    EXPECT_EQ(v, INT32_MIN);
+    std::filesystem::remove(file);
+}
+
+TEST(XmlDom, ParseErrorsTellLinePositionAndReason)
+{
+    const std::string file = TempFile("broken.xml");
+    WriteAll(file, "<?xml version=\"1.0\"?>\n<Veltrona>\n  <Common></Commmon>\n</Veltrona>\n");
+    TraceCapture trace;
+    CXmlDom dom;
+    EXPECT_FALSE(dom.ReadXmlFile(file));
+    EXPECT_EQ(trace.Count("Line 3 pos "), 1u);
+    EXPECT_NE(dom.GetLoadError().find("Line 3 pos 13"), std::string::npos) << dom.GetLoadError();
+    EXPECT_NE(dom.GetLoadError().find("mismatch"), std::string::npos) << dom.GetLoadError();
+
+    EXPECT_FALSE(dom.ReadXmlFile(TempFile("missing.xml")));
+    EXPECT_NE(dom.GetLoadError().find("cannot be read"), std::string::npos) << dom.GetLoadError();
+    std::filesystem::remove(file);
+}
+
+TEST(XmlDom, AnEmptyDocumentIsStillSaved)
+{
+    const std::string file = TempFile("empty.xml");
+    WriteAll(file, "old contents");
+    TraceCapture trace;
+    CXmlDom dom;
+    EXPECT_EQ(dom.SaveXmlDocument(file), E_POINTER);
+    ASSERT_EQ(dom.CreateXmlDomDocument(), S_OK);
+    EXPECT_EQ(dom.SaveXmlDocument(file), S_OK);
+    EXPECT_TRUE(trace.Contains("80004005"));
+    EXPECT_EQ(ReadAll(file), "");
+    // A file that cannot be written leaves nothing behind and fails.
+    EXPECT_TRUE(FAILED(dom.SaveXmlDocument("/nonexistent-folder/x.xml")));
+    std::filesystem::remove(file);
+}
+
+TEST(PreviousGenerationObjects, MapToTheCurrentNumbers)
+{
+    // Parameter 118 of a group chooses its second object; here groups 2 and 17 choose it. Objects
+    // 112 and up belong to groups 17 and up.
+    auto read = [](UniqueNr n) {
+        return n == GetGroupUniqueNr(118, 2) || n == GetGroupUniqueNr(118, 17) ? 2 : 0;
+    };
+    struct Case
+    {
+        std::int32_t file;
+        int expected; // -1: no counterpart
+    };
+    const Case cases[] = {{0, 1},      {5, 6},      {6, 12},     {7, 14},     {13, 26},    {20, 38},
+                          {111, 207},  {112, 209},  {116, 213},  {117, 221},  {123, 233},  {118, 222},
+                          {207, 415},  {208, 1505}, {209, -1},   {210, 1543}, {211, 1525}, {212, 1527},
+                          {213, 1528}, {214, 1529}, {215, 1530}, {216, -1},   {-1, -1},    {65535, -1}};
+    for (const Case& c : cases) {
+        auto mapped = MapPreviousObjectNr(c.file, read);
+        EXPECT_EQ(mapped ? int{*mapped} : -1, c.expected) << "ObjectNr " << c.file;
+    }
+}
