@@ -2,6 +2,7 @@
 #include "host/ProjectStore.h"
 #include "host/VeltronaCommands.h"
 #include "host/tests/HostTestSupport.h"
+#include "model/Numbering.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -182,4 +183,50 @@ TEST(VeltronaProgram, RunsTheCommandsWithTheShippedCatalogue)
     }
     EXPECT_GT(count, 1000u);
     EXPECT_NE(RunProgram("new '" + file + "'").status, 0);
+}
+
+TEST_F(VeltronaCommandTest, ExportAndImportTakeAProjectAndAFile)
+{
+    EXPECT_EQ(Run({"export", dir.File("p.veltrona")}).status, kExitUsage);
+    EXPECT_EQ(Run({"import", dir.File("p.veltrona")}).status, kExitUsage);
+    EXPECT_EQ(Run({"import", "--without-group-addresses", dir.File("p.veltrona")}).status, kExitUsage);
+    Outcome o = Run({"export", dir.File("missing.veltrona"), dir.File("x.xml")});
+    EXPECT_EQ(o.status, kExitFailure);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.xml")));
+}
+
+TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
+{
+    ScratchDir dir;
+    const std::string source = dir.File("source.veltrona"), target = dir.File("target.veltrona"),
+                      xml = dir.File("exchange.xml");
+    ASSERT_EQ(RunProgram("new '" + source + "'").status, 0);
+    ASSERT_EQ(RunProgram("new '" + target + "'").status, 0);
+    Outcome o = RunProgram("export '" + source + "' '" + xml + "'");
+    ASSERT_EQ(o.status, 0) << o.out;
+    const std::string exported = ReadBytes(xml);
+    ASSERT_NE(exported.find("<Veltrona xmlns=\"DALI Gateway\">"), std::string::npos);
+
+    // The file with group 3 added.
+    const std::string group3 = "<Group3><Parameter UniqueNr=\"" + std::to_string(GetGroupUniqueNr(123, 3)) +
+                               "\">1</Parameter></Group3>";
+    std::string text = exported;
+    text.insert(text.find("<DaliCommissioning"), group3);
+    WriteBytes(xml, text);
+    const std::string line = "\n" + std::to_string(GetGroupUniqueNr(123, 3)) + "\t1\n";
+    ASSERT_EQ(RunProgram("params '" + target + "'").out.find(line), std::string::npos);
+    o = RunProgram("import '" + target + "' '" + xml + "' --without-group-addresses");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("needs a download"), std::string::npos) << o.out;
+    EXPECT_NE(RunProgram("params '" + target + "'").out.find(line), std::string::npos);
+
+    // A value the gateway refuses: nothing of the file is kept.
+    const std::string saved = ReadBytes(target);
+    text.insert(text.find("</Group3>"), "<Parameter UniqueNr=\"65014\">abc</Parameter>");
+    WriteBytes(xml, text);
+    o = RunProgram("import '" + target + "' '" + xml + "'");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.out.find("parameter 65014 = 'abc'"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("unchanged"), std::string::npos) << o.out;
+    EXPECT_EQ(ReadBytes(target), saved);
 }
