@@ -87,6 +87,22 @@ QList<int> Offered(QComboBox* combo)
     return values;
 }
 
+// Answers by the question's text, so that each question gets its own answer whatever the order.
+class AnswerByText final : public IUserPrompt
+{
+public:
+    std::vector<std::pair<std::string, PromptAnswer>> rules;
+    std::vector<std::string> asked;
+    PromptAnswer Ask(const std::string&, const std::string& text, PromptButtons, PromptIcon) override
+    {
+        asked.push_back(text);
+        for (const auto& [part, answer] : rules)
+            if (text.find(part) != std::string::npos)
+                return answer;
+        return PromptAnswer::No;
+    }
+};
+
 } // namespace
 
 class PagesTests : public QObject
@@ -522,6 +538,46 @@ private slots:
         Choose(page->Item<QComboBox>(208), 129);
         QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
         QVERIFY(QString::fromStdString(m_prompt.boxes[0].text).startsWith(QStringLiteral("Smaller than min value (30 %)")));
+    }
+
+    // A No to any question of a type change leaves type, assignment and flag as they were.
+    void aRefusedTypeChangeKeepsTheAssignment()
+    {
+        auto device = fixture::MakeGateway();
+        for (auto [n, v] : {std::pair{65024, 1}, {65026, 1}, {65047, 1}, {65048, 1}})
+            (*device)[n].value = Variant::I4(v);
+        const UniqueNr flag = GetMemberBlockUniqueNr(274, 1);
+        (*device)[GetGroupUniqueNr(123, 33)].value = Variant::I4(1);
+        (*device)[GetMemberBlockUniqueNr(597, 1)].value = Variant::I4(1);
+        (*device)[flag].value = Variant::I4(1);
+        (*device)[GetMemberUniqueNr(27700, 1)].value = Variant::I4(1); // assigned
+        (*device)[GetMemberUniqueNr(26700, 1)].value = Variant::I4(1); // found as an emergency lamp
+        auto* object = static_cast<fake::CommObject*>(device->objects->items[0].Get());
+        object->standard->parameter = device->byNumber.at(flag)->ui;
+        object->standard->condition = Variant::I4(1);
+        object->associations->count = 1;
+
+        for (const char* refused : {"GA associations", "EVG assignments"}) {
+            AnswerByText prompt;
+            prompt.rules = {{refused, PromptAnswer::No}, {"", PromptAnswer::Yes}};
+            UiServices::SetPrompt(&prompt);
+            CUIParameterDialog window(device.Get(), nullptr);
+            QVERIFY(window.Create());
+            window.show();
+            window.GetTree()->Select(window.GetTree()->FindNode(NodeGroup, 33));
+            auto* page = dynamic_cast<CDlgParameterGroupCommon*>(window.ActivePage());
+            QVERIFY(page);
+            auto* type = page->Item<QComboBox>(574);
+            QVERIFY(type && type->isVisibleTo(page));
+            Choose(type, 6);
+            UiServices::SetPrompt(&m_prompt);
+            QVERIFY(!prompt.asked.empty());
+            QCOMPARE(type->currentData().toInt(), 1);
+            QVERIFY(window.GetModel()->IsMemberAssigned(1));
+            QCOMPARE(int(window.GetModel()->GetMemberType(1)), 1);
+            QCOMPARE(Value(*device, flag), 1);
+            QCOMPARE(Value(*device, GetMemberUniqueNr(27700, 1)), 1);
+        }
     }
 
     void renamingFromTheTreeRefreshesThePage()
