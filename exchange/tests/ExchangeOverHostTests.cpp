@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <random>
 
 namespace {
 
@@ -386,4 +387,54 @@ TEST(ExchangePreviousGeneration, ObjectsAreMappedAndTheAddressingModeIsSet)
     EXPECT_EQ(map[209].addresses, std::to_string(Address(1, 1, 112)));
     EXPECT_EQ(map[1505].addresses, std::to_string(Address(1, 1, 208)));
     std::filesystem::remove(file);
+}
+
+// Broken variants of a real file: cut, bytes changed, nested deeply, numbers out of range. The import
+// never crashes; when it refuses, the store is as it was.
+TEST_F(ExchangeOverHost, BrokenFilesNeverCrashAndRefusalsChangeNothing)
+{
+    std::vector<std::string> files;
+    std::mt19937 random(20261209);
+    for (int i = 1; i <= 30; ++i)
+        files.push_back(exported.substr(0, exported.size() * static_cast<std::size_t>(i) / 31));
+    const char replacements[] = {'<', '>', '&', '"', '\0', '\xFF', ' ', '/', '9', '-'};
+    for (int i = 0; i < 40; ++i) {
+        std::string text = exported;
+        const std::size_t at = random() % text.size();
+        text[at] = replacements[random() % sizeof replacements];
+        files.push_back(std::move(text));
+    }
+    std::string deep = "<Veltrona>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<Common>";
+    files.push_back(deep);
+    files.push_back(Replace(exported, "<Common>", "<Common>" + std::string(50000, '<')));
+    files.push_back(
+        "<?xml version=\"1.0\"?><!DOCTYPE v [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]>"
+        "<Veltrona>&b;&b;&b;</Veltrona>");
+    files.push_back(Replace(exported, "<Object ObjectNr=\"", "<Object ObjectNr=\"99999999999999"));
+    files.push_back(Replace(exported, "<Parameter UniqueNr=\"", "<Parameter UniqueNr=\"-"));
+    files.push_back(Replace(exported, "<DeviceInfo>", "<DeviceInfo><Application>49165</Application>"));
+    files.push_back(Replace(exported, "</Veltrona>",
+                            "<Objects><Object ObjectNr=\"1\" Flags=\"99999\"/></Objects></Veltrona>"));
+    files.push_back(std::string("\xEF\xBB\xBF") + exported);
+    files.push_back(std::string(1000, '\0'));
+
+    const std::string bad = TempFile("broken.xml");
+    int refused = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE("file " + std::to_string(i));
+        WriteAll(bad, files[i]);
+        const std::string was = Stable(project.Store());
+        CXmlDomExportImport importer(*model);
+        if (importer.ImportXmlFile(bad, true))
+            continue;
+        ++refused;
+        EXPECT_FALSE(importer.GetErrorText().empty());
+        const std::string now = Stable(project.Store());
+        EXPECT_TRUE(now == was) << importer.GetErrorText() << "\n"
+                                << hostproject::Project::Difference(now, was);
+    }
+    EXPECT_GT(refused, 40);
+    std::filesystem::remove(bad);
 }

@@ -1,0 +1,165 @@
+// Export and import of a full gateway configuration through the exchange file, against pugixml
+// parsing and writing the same file, in the same run.
+#include "exchange/XmlDomExportImport.h"
+#include "host/CatalogueModel.h"
+#include "host/HostSession.h"
+#include "host/ProjectFactory.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <pugixml.hpp>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& text)
+{
+    std::fprintf(stderr, "bench_exchange: %s\n", text.c_str());
+    std::exit(1);
+}
+
+double Median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    const std::size_t n = samples.size();
+    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+}
+
+template <class F> double TimeMs(F&& f)
+{
+    auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Every group, every single, every scene with values, every effect with the value table filled to
+// its limit, and associations on the first objects.
+void ConfigureFully(CEtsDbManagement& model)
+{
+    model.SetParameterLong(65014, 4);
+    model.SetAddressingMode(4);
+    for (int g = 1; g <= kGroupCount; ++g) {
+        model.CreateGroup(g);
+        model.SetGroupName(g, "Group " + std::to_string(g));
+        model.AddGroupMember(g, g);
+    }
+    for (int s = 33; s <= kSingleCount; ++s)
+        model.CreateSingle(s);
+    for (int s = 1; s <= kSceneCount; ++s) {
+        model.CreateScene(s);
+        for (int g = 1; g <= kGroupCount; ++g)
+            model.AddGroupToScene(s, g, static_cast<std::uint16_t>(0x100 | (g + s)));
+    }
+    for (int e = 1; e <= kEffectCount; ++e) {
+        model.CreateEffect(e);
+        for (int k = 0; k < 4; ++k)
+            model.CreateEffectStep(e, k);
+    }
+    for (int e = 1; e <= kEffectCount && model.GetEffectValueCount() < kEffectValueCount; ++e)
+        for (int step = 1; step <= 5; ++step)
+            for (int g = 1; g <= 13; ++g)
+                model.AddGroupToEffectStep(e, step, g, static_cast<std::uint16_t>(e + step + g));
+    ObjectAssociationMap map, wanted;
+    model.GetDeviceObjectAssociations(map);
+    int n = 0;
+    for (const auto& [number, record] : map) {
+        if (n++ >= 200)
+            break;
+        wanted[number] = {std::to_string(2048 + n) + "," + std::to_string(4096 + n), 0x5F, -1, -1};
+    }
+    model.SetDeviceObjectAssociations(wanted, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 7;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else
+            Fail("usage: bench_exchange [--runs N]");
+    }
+    std::string error;
+    std::optional<Catalogue> loaded = Catalogue::Load(Catalogue::DefaultPath(), &error);
+    if (!loaded)
+        Fail(error);
+    auto catalogue = std::make_shared<const Catalogue>(std::move(*loaded));
+    std::shared_ptr<const CatalogueModel> catalogueModel = CatalogueModel::Build(catalogue, &error);
+    if (!catalogueModel)
+        Fail(error);
+
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("bench-exchange-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string project = (folder / "bench.veltrona").string(), file = (folder / "bench.xml").string(),
+                      copy = (folder / "pugixml.xml").string();
+    NewProjectOptions options;
+    options.demoGroupAddresses = true;
+    auto store = CreateGatewayProject(project, *catalogue, options, &error);
+    if (!store)
+        Fail(error);
+    std::unique_ptr<HostSession> session = HostSession::Open(store, catalogueModel, &error);
+    if (!session || FAILED(session->BeginEditing()))
+        Fail("the project cannot be edited: " + error);
+
+    CEtsDbManagement model(session->Device().Get());
+    model.LoadDeviceParameterPointers();
+    model.InitLightnessValueLists();
+    model.LoadBufferedParameters();
+    model.CollectVisibleNonStandardObjects();
+    ConfigureFully(model);
+
+    std::vector<double> exportMs, importMs, parseMs, writeMs;
+    std::size_t bytes = 0, elements = 0;
+    for (int r = 0; r < runs; ++r) {
+        CXmlDomExportImport exporter(model);
+        exportMs.push_back(TimeMs([&] {
+            if (!exporter.ExportXmlFile(file))
+                Fail(exporter.GetErrorText());
+        }));
+        CXmlDomExportImport importer(model);
+        importMs.push_back(TimeMs([&] {
+            if (!importer.ImportXmlFile(file, true))
+                Fail(importer.GetErrorText());
+        }));
+        if (!importer.GetFailures().empty())
+            Fail("associations failed: " + importer.GetFailures());
+        pugi::xml_document document;
+        parseMs.push_back(TimeMs([&] {
+            if (!document.load_file(file.c_str(), pugi::parse_default | pugi::parse_ws_pcdata_single))
+                Fail("pugixml cannot read the file");
+        }));
+        writeMs.push_back(TimeMs([&] {
+            if (!document.save_file(copy.c_str(), "", pugi::format_raw | pugi::format_no_declaration))
+                Fail("pugixml cannot write the file");
+        }));
+        bytes = std::filesystem::file_size(file);
+        elements = 0;
+        for (pugi::xml_node section : document.document_element().children())
+            elements += 1 + static_cast<std::size_t>(std::distance(section.begin(), section.end()));
+    }
+    session.reset();
+    std::filesystem::remove_all(folder);
+
+    const double exportMedian = Median(exportMs), importMedian = Median(importMs),
+                 parseMedian = Median(parseMs), writeMedian = Median(writeMs);
+    std::printf("file: %zu bytes, %zu elements below the root; effect values %d\n", bytes, elements,
+                model.GetEffectValueCount());
+    std::printf("export (host reads, document, save):          median %9.3f ms over %d runs\n", exportMedian,
+                runs);
+    std::printf("import (load, checks, reset, host writes):    median %9.3f ms over %d runs\n", importMedian,
+                runs);
+    std::printf("pugixml write of the same document:           median %9.3f ms\n", writeMedian);
+    std::printf("pugixml parse of the same file:               median %9.3f ms\n", parseMedian);
+    std::printf("exchange: ratio %.2f (goal <= 3)\n",
+                (exportMedian + importMedian) / (writeMedian + parseMedian));
+    return 0;
+}
