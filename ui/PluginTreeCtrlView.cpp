@@ -597,6 +597,11 @@ void CPluginTreeCtrlView::keyPressEvent(QKeyEvent* event)
     default:
         break;
     }
+    if (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier) {
+        OnContextMenu(QPoint(), true);
+        event->accept();
+        return;
+    }
     if (command) {
         OnCommand(command);
         event->accept();

@@ -31,9 +31,9 @@ void AddEnums(fake::DeviceParameter& p, const std::vector<std::pair<int, std::st
 }
 
 // A few lightness values of the gateway's scale, each with its percent text.
-const std::vector<std::pair<int, std::string>> kLightness = {
-    {0, "0 %"}, {1, "0.1 %"}, {50, "3 %"}, {100, "15 %"}, {129, "30 %"}, {140, "40 %"},
-    {150, "50 %"}, {160, "70 %"}, {173, "100 %"}};
+const std::vector<std::pair<int, std::string>> kLightness = {{0, "0 %"},    {1, "0.1 %"},  {50, "3 %"},
+                                                             {100, "15 %"}, {129, "30 %"}, {140, "40 %"},
+                                                             {150, "50 %"}, {160, "70 %"}, {173, "100 %"}};
 
 // The group page's parameters of group 1 with their choices.
 void AddGroupPageParameters(fake::Device& d, int group)
@@ -46,7 +46,8 @@ void AddGroupPageParameters(fake::Device& d, int group)
         {0, "value"}, {1, "value below"}, {2, "no change"}, {3, "last value"}, {4, "staircase"}};
     for (UniqueNr base : {111, 112, 113, 114, 115, 116, 117, 119, 120, 122})
         AddEnums(d.AddInteger(GetGroupUniqueNr(base, group), 0), choice);
-    AddEnums(d.AddInteger(GetGroupUniqueNr(118, group), 0), {{0, "none"}, {1, "lock"}, {2, "forced position"}});
+    AddEnums(d.AddInteger(GetGroupUniqueNr(118, group), 0),
+             {{0, "none"}, {1, "lock"}, {2, "forced position"}});
     d.AddInteger(GetGroupUniqueNr(408, group), 0);
 }
 
@@ -233,7 +234,9 @@ private slots:
 
         box->setFocus();
         box->setText(QStringLiteral("1"));
-        for (auto [key, shown] : {std::pair{Qt::Key_Up, "1"}, {Qt::Key_Down, "2"}, {Qt::Key_PageDown, "64"},
+        for (auto [key, shown] : {std::pair{Qt::Key_Up, "1"},
+                                  {Qt::Key_Down, "2"},
+                                  {Qt::Key_PageDown, "64"},
                                   {Qt::Key_PageUp, "1"}}) {
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QVERIFY(page.TranslateNumberBoxMessage(press, 572, 1, 64));
@@ -266,8 +269,9 @@ private slots:
         for (const Case& c : cases)
             QCOMPARE(FormatHostText(QString::fromUtf8(c.text), fallback, "s", {QStringLiteral("30 %")}),
                      QString::fromUtf8(c.shown));
-        QCOMPARE(FormatHostText(QStringLiteral("Gerät %d mit %d tauschen?"), QStringLiteral("Exchange %d and %d?"),
-                                "dd", {QStringLiteral("3"), QStringLiteral("5")}),
+        QCOMPARE(FormatHostText(QStringLiteral("Gerät %d mit %d tauschen?"),
+                                QStringLiteral("Exchange %d and %d?"), "dd",
+                                {QStringLiteral("3"), QStringLiteral("5")}),
                  QStringLiteral("Gerät 3 mit 5 tauschen?"));
     }
 
@@ -392,15 +396,16 @@ private slots:
             return on.join(' ');
         };
         using T = CPluginTreeCtrlView;
-        auto code = [](int command, bool on) { return QString::number(command) + (on ? "+" : "-"); };
+        auto code = [](int command, bool on) {
+            return QString::number(command) + (on ? "+" : "-");
+        };
         QCOMPARE(enabled(tree->FindNode(NodeMembersFolder, 20)),
                  code(T::CommandNew, false) + ' ' + code(T::CommandPaste, false));
         QCOMPARE(enabled(tree->FindNode(NodeMembersFolder, 1)),
                  code(T::CommandNew, true) + ' ' + code(T::CommandPaste, false));
-        QCOMPARE(enabled(tree->FindNode(NodeGroup, 1)), code(T::CommandCopy, true) + ' ' +
-                                                            code(T::CommandPaste, false) + ' ' +
-                                                            code(T::CommandDelete, true) + ' ' +
-                                                            code(T::CommandRename, true));
+        QCOMPARE(enabled(tree->FindNode(NodeGroup, 1)),
+                 code(T::CommandCopy, true) + ' ' + code(T::CommandPaste, false) + ' ' +
+                     code(T::CommandDelete, true) + ' ' + code(T::CommandRename, true));
         QCOMPARE(enabled(tree->FindNode(NodeGeneral)), QString());
         m.CopyGroup(1);
         QCOMPARE(enabled(tree->FindNode(NodeGroupsFolder)),
@@ -472,7 +477,8 @@ private slots:
         m_prompt.answers = {PromptAnswer::No};
         Choose(base, 129);
         QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
-        QVERIFY(QString::fromStdString(m_prompt.boxes[0].text).startsWith(QStringLiteral("Smaller than min value (30 %)")));
+        QVERIFY(QString::fromStdString(m_prompt.boxes[0].text)
+                    .startsWith(QStringLiteral("Smaller than min value (30 %)")));
         QCOMPARE(base->currentData().toInt(), 1);
         for (auto [n, v] : {std::pair{1102, 1}, {1104, 50}, {1105, 100}, {1109, 1}})
             QCOMPARE(Value(*device, n), v);
@@ -493,7 +499,8 @@ private slots:
         m_prompt.answers = {PromptAnswer::Yes};
         Choose(max, 150);
         QCOMPARE(m_prompt.boxes.size(), std::size_t{3});
-        QVERIFY(QString::fromStdString(m_prompt.boxes[2].text).startsWith(QStringLiteral("Larger than max value (50 %)")));
+        QVERIFY(QString::fromStdString(m_prompt.boxes[2].text)
+                    .startsWith(QStringLiteral("Larger than max value (50 %)")));
         QCOMPARE(Value(*device, 1103), 150);
         QCOMPARE(Value(*device, GetSceneValueUniqueNr(1, 1)), 150);
         QCOMPARE(Value(*device, 1104), 129);
@@ -515,7 +522,7 @@ private slots:
         (*device)[1111].value = Variant::I4(1); // raising value hidden
         (*device)[1104].value = Variant::I4(50);
         (*device)[1108].value = Variant::I4(1);
-        (*device)[1105].value = Variant::I4(100); // after download, hidden for now
+        (*device)[1105].value = Variant::I4(100);    // after download, hidden for now
         device->AddText(939, "Kleiner als %d (%s)"); // a translation that does not fit its format
         CUIParameterDialog window(device.Get(), nullptr);
         QVERIFY(window.Create());
@@ -528,7 +535,8 @@ private slots:
         QVERIFY(page);
         Choose(page->Item<QComboBox>(208), 100);
         QVERIFY(m_prompt.boxes.empty());
-        for (auto [n, v] : {std::pair{1102, 100}, {1104, 100}, {1108, 100}, {GetSceneValueUniqueNr(1, 1), 100}})
+        for (auto [n, v] :
+             {std::pair{1102, 100}, {1104, 100}, {1108, 100}, {GetSceneValueUniqueNr(1, 1), 100}})
             QCOMPARE(Value(*device, n), v);
 
         // A visible value now: the question uses the English text in place of the unfit one.
@@ -537,7 +545,8 @@ private slots:
         m_prompt.answers = {PromptAnswer::No};
         Choose(page->Item<QComboBox>(208), 129);
         QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
-        QVERIFY(QString::fromStdString(m_prompt.boxes[0].text).startsWith(QStringLiteral("Smaller than min value (30 %)")));
+        QVERIFY(QString::fromStdString(m_prompt.boxes[0].text)
+                    .startsWith(QStringLiteral("Smaller than min value (30 %)")));
     }
 
     // A No to any question of a type change leaves type, assignment and flag as they were.
@@ -578,6 +587,46 @@ private slots:
             QCOMPARE(Value(*device, flag), 1);
             QCOMPARE(Value(*device, GetMemberUniqueNr(27700, 1)), 1);
         }
+    }
+
+    void aSingleTakesAFreeNumberAtOnceAndAUsedOneAfterTheQuestion()
+    {
+        auto device = fixture::MakeGateway();
+        for (int single : {1, 2})
+            (*device)[GetGroupUniqueNr(123, 32 + single)].value = Variant::I4(1);
+        (*device)[GetMemberUniqueNr(400, 1)].value = Variant::String("Desk");
+        CUIParameterDialog window(device.Get(), nullptr);
+        QVERIFY(window.Create());
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        CPluginTreeCtrlView* tree = window.GetTree();
+        auto enter = [&](int single, const char* number) {
+            tree->Select(tree->FindNode(NodeGroup, 32 + single));
+            auto* page = dynamic_cast<CDlgParameterGroupCommon*>(window.ActivePage());
+            QVERIFY(page);
+            auto* box = page->Item<QLineEdit>(572);
+            box->setFocus();
+            QCOMPARE(QApplication::focusWidget(), box);
+            box->setText(QString::fromLatin1(number));
+            tree->setFocus(); // the page applies the number as the box loses the focus
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        enter(1, "2");
+        QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
+        QCOMPARE(m_prompt.boxes[0].text, std::string("Exchange device 1 and 2?"));
+        QCOMPARE(window.GetModel()->GetMemberName(1), std::string("Desk"));
+        QCOMPARE(dynamic_cast<CDlgParameterGroupCommon*>(window.ActivePage())->GetDlgItemText(572),
+                 QStringLiteral("1"));
+
+        enter(1, "5");
+        QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
+        QVERIFY(window.GetModel()->SingleExists(5) && !window.GetModel()->SingleExists(1));
+        QCOMPARE(window.GetModel()->GetMemberName(5), std::string("Desk"));
+        QCOMPARE(tree->SelectedNode(), tree->FindNode(NodeGroup, 37));
+        auto* page = dynamic_cast<CDlgParameterGroupCommon*>(window.ActivePage());
+        QVERIFY(page);
+        QCOMPARE(page->GroupNr(), 37);
     }
 
     void renamingFromTheTreeRefreshesThePage()
