@@ -306,13 +306,14 @@ struct StringWriter final : pugi::xml_writer
     // a reader turns a literal one into a line feed.
     void write(const void* data, std::size_t size) override
     {
-        const char* bytes = static_cast<const char*>(data);
-        for (std::size_t i = 0; i < size; ++i) {
-            if (bytes[i] == '\r')
-                text += "&#13;";
-            else
-                text += bytes[i];
+        const std::string_view bytes(static_cast<const char*>(data), size);
+        std::size_t begin = 0;
+        for (std::size_t r = bytes.find('\r'); r != std::string_view::npos; r = bytes.find('\r', begin)) {
+            text.append(bytes.substr(begin, r - begin));
+            text += "&#13;";
+            begin = r + 1;
         }
+        text.append(bytes.substr(begin));
     }
     std::string text;
 };

@@ -483,8 +483,19 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
     std::string failures;
     m_model.SetDeviceObjectAssociations(map, &failures);
     // Addresses of an object the configuration does not show cannot be associated either.
-    ObjectAssociationMap visible;
-    m_model.GetDeviceObjectAssociations(visible);
+    std::set<std::uint16_t> visible;
+    ComPtr<IEtsCollection<IEtsCommObject>> list;
+    std::int32_t count = 0;
+    if (m_model.GetDevice() && SUCCEEDED(m_model.GetDevice()->get_CommObjects(1, list.GetAddressOf())) &&
+        list && SUCCEEDED(list->get_Count(&count))) {
+        for (std::int32_t i = 1; i <= count; ++i) {
+            ComPtr<IEtsCommObject> object;
+            std::uint16_t number = 0;
+            if (SUCCEEDED(list->Item(Variant::I4(i), object.GetAddressOf())) && object &&
+                SUCCEEDED(object->get_Number(&number)))
+                visible.insert(number);
+        }
+    }
     for (const auto& [number, record] : map) {
         if (record.addresses.empty() || visible.count(number))
             continue;
