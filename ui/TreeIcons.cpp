@@ -47,14 +47,12 @@ void Device(QPainter& p)
 {
     p.setPen(kOutline);
     p.setBrush(kSteel);
-    p.drawRect(1, 7, 9, 7);
-    p.fillRect(3, 9, 5, 2, QColor(60, 200, 80));
+    p.drawRect(QRectF(0.5, 8.5, 10, 6));
+    p.fillRect(QRectF(2.5, 10.5, 5, 2), QColor(60, 200, 80));
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kBlue, 1.3));
-    p.drawArc(QRectF(7, 1, 6, 6), 0 * 16, 90 * 16);
-    p.drawArc(QRectF(5, -1, 10, 10), 0 * 16, 90 * 16);
-    p.setPen(kOutline);
-    p.drawLine(10, 4, 12, 4);
+    p.setPen(QPen(kBlue, 1.4, Qt::SolidLine, Qt::RoundCap));
+    for (double r : {2.5, 5.0, 7.5})
+        p.drawArc(QRectF(8 - r, 8 - r, 2 * r, 2 * r), 5 * 16, 80 * 16);
 }
 
 // Hammer and screwdriver, crossed.
