@@ -7,6 +7,7 @@
 #include "ui/UiServices.h"
 
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -20,6 +21,13 @@ class BarePage final : public CParameterDialog
 public:
     explicit BarePage(IMainWindow& main) : CParameterDialog(218, main) {}
     using CParameterDialog::OnInitDialog;
+};
+
+// The test template with a time picker.
+class TimePage final : public CParameterDialog
+{
+public:
+    explicit TimePage(IMainWindow& main) : CParameterDialog(9001, main) {}
 };
 
 void AddEnums(fake::DeviceParameter& p, const std::vector<std::pair<int, std::string>>& values)
@@ -249,6 +257,45 @@ private slots:
         box->setText(QStringLiteral("9"));
         QVERIFY(!page.NumberBoxChanged(572, 0, &cache, 1, 64));
         QCOMPARE(cache, 7);
+    }
+
+    void timePickersKeepTheirMinimumAndWriteChangedFields()
+    {
+        auto device = fixture::MakeGateway();
+        device->AddInteger(2001, 0, 0, 0, 23);
+        device->AddInteger(2002, 0, 0, 0, 59);
+        device->AddInteger(2003, 5, 0, 0, 59).ui->description = "Switch-off delay";
+        CUIParameterDialog window(device.Get(), nullptr);
+        QVERIFY(window.Create());
+        window.show();
+        TimePage page(window);
+        QVERIFY(page.Create());
+        auto* picker = page.Item<QDateTimeEdit>(100);
+        QVERIFY(picker);
+        std::int32_t h = -1, m = -1, s = -1;
+        QTime minimum, maximum;
+        page.InitTimePicker(100, 101, QStringLiteral("HH':'mm':'ss"), 2001, 2002, 2003, &h, &m, &s, &minimum,
+                            &maximum);
+        QCOMPARE(page.GetDlgItemText(101), QStringLiteral("Switch-off delay")); // labelled by the seconds
+        QCOMPARE(picker->displayFormat(), QStringLiteral("HH:mm:ss"));
+        QCOMPARE(picker->time(), QTime(0, 0, 5));
+        QCOMPARE(maximum, QTime(23, 59, 59));
+        QCOMPARE(s, 5);
+
+        // Set to 00:00:00 by the user, the picker goes back to its minimum second before it is applied.
+        picker->setTime(QTime(0, 0, 0));
+        page.LimitTimePickerValue(100, minimum, maximum, 1);
+        QCOMPARE(picker->time(), QTime(0, 0, 1));
+        const int hourWrites = (*device)[2001].writes;
+        QVERIFY(page.TimePickerChanged(100, 2001, 2002, 2003, &h, &m, &s));
+        QCOMPARE(Value(*device, 2003), 1);
+        QCOMPARE((*device)[2001].writes, hourWrites); // unchanged fields are not written
+        QVERIFY(!page.TimePickerChanged(100, 2001, 2002, 2003, &h, &m, &s));
+
+        // Minutes and seconds only: the hours stay 0.
+        page.InitTimePicker(100, 0, QStringLiteral("mm':'ss"), 0, 2002, 2003, nullptr, &m, &s, &minimum,
+                            &maximum);
+        QCOMPARE(maximum, QTime(0, 59, 59));
     }
 
     void hostFormatTextsFillOnlyTheirExpectedConversions()
