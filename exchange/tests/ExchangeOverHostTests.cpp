@@ -123,6 +123,13 @@ std::string Stable(const std::string& store)
     return out;
 }
 
+struct RecordingView final : IExchangeView
+{
+    void UpdateAll() override { calls += "U"; }
+    void EnableWindow(bool enable) override { calls += enable ? "E" : "D"; }
+    std::string calls;
+};
+
 class ExchangeOverHost : public ::testing::Test
 {
 protected:
@@ -168,12 +175,19 @@ TEST_F(ExchangeOverHost, ExportResetImportGivesBackTheWholeStore)
     ASSERT_NE(Stable(project.Store()), before);
     ScriptedPrompt prompt;
     RecordingBox box;
-    CXmlDomExportImport importer(*model, &prompt, &box);
+    RecordingView view;
+    CXmlDomExportImport importer(*model, &prompt, &box, &view);
     ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
     EXPECT_EQ(importer.GetFileFormat(), 3);
     EXPECT_EQ(importer.GetFailures(), "");
     EXPECT_TRUE(prompt.boxes.empty());
+    EXPECT_EQ(box.captions, std::vector<std::string>{"Import"});
     EXPECT_EQ(box.closed, 1);
+    EXPECT_EQ(view.calls, "UDUE") << "the tree follows the reset and the import; the window is off meanwhile";
+    EXPECT_NE(std::find(box.lines.begin(), box.lines.end(), "[17] " + model->GetLabel(LabelGroup)),
+              box.lines.end());
+    EXPECT_NE(std::find(box.lines.begin(), box.lines.end(), "[64] " + model->GetLabel(LabelMember)),
+              box.lines.end());
     const std::string after = Stable(project.Store());
     EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
 
@@ -201,6 +215,13 @@ TEST_F(ExchangeOverHost, ProgressCountsThroughEveryNumber)
     EXPECT_EQ(count(model->GetLabel(LabelScene)), 16);
     EXPECT_EQ(box.lines.back(), model->GetLabel(LabelObjects));
     EXPECT_EQ(box.closed, 1);
+
+    // A file that cannot be written: false, why, the box closed, the old file whole.
+    EXPECT_FALSE(exporter.ExportXmlFile(TempFile("no-such-folder/x.xml")));
+    EXPECT_NE(exporter.GetErrorText().find("cannot be written"), std::string::npos)
+        << exporter.GetErrorText();
+    EXPECT_EQ(box.closed, 2);
+    EXPECT_EQ(ReadAll(file), exported);
 }
 
 TEST_F(ExchangeOverHost, WithoutGroupAddressesFlagsAndTypesComeButNoAssociation)
