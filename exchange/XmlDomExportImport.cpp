@@ -576,12 +576,15 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
 
     std::string refused;
     int refusedCount = 0;
+    // Associations follow every parameter, so that their objects are visible and a refused value
+    // stops the import before an address is created.
+    std::vector<const PlannedSection*> objectSections;
     for (const PlannedSection& section : plan) {
-        ShowSection(section.name);
         if (section.objects) {
-            ApplyObjects(section);
+            objectSections.push_back(&section);
             continue;
         }
+        ShowSection(section.name);
         for (const auto& [number, text] : section.values) {
             TRACE_MSG(TRACE_INFO, "Parameter %ld: `%.200s'", static_cast<long>(number), text.c_str());
             HRESULT hr = m_model.SetParameterValue(number, Variant::String(text));
@@ -601,6 +604,10 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
                   (refusedCount == 1 ? "" : "s") + " of the file (parameter " + refused +
                   (refusedCount > 10 ? ", ..." : "") + "); the configuration is left as it was.");
     } else {
+        for (const PlannedSection* section : objectSections) {
+            ShowSection(section->name);
+            ApplyObjects(*section);
+        }
         m_model.LoadBufferedParameters();
         if (m_nFileFormat < 3)
             MemberPass();

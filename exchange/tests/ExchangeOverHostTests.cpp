@@ -264,6 +264,12 @@ TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
         {"other application", Replace(exported, "<Application>49165<", "<Application>49166<"), "$C00E", true},
         {"refused value", Replace(exported, tail, "<Parameter UniqueNr=\"65014\">abc</Parameter>" + tail),
          "refuses 1 value of the file (parameter 65014 = 'abc')", false},
+        {"refused value after the objects",
+         Replace(Replace(exported, "</Veltrona>",
+                         "<Late><Parameter UniqueNr=\"65014\">abc</Parameter></Late></Veltrona>"),
+                 ">" + std::to_string(Address(7, 7, 255)) + "<",
+                 ">" + std::to_string(Address(9, 1, 9)) + "<"),
+         "parameter 65014 = 'abc'", false},
         {"unknown parameter", Replace(exported, tail, "<Parameter UniqueNr=\"4000000\">1</Parameter>" + tail),
          "no parameter 4000000", false},
         {"parameter without number", Replace(exported, tail, "<Parameter Nr=\"741\">1</Parameter>" + tail),
@@ -297,6 +303,14 @@ TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
         EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
         std::filesystem::remove(bad);
     }
+    // Nor was an address created on the way.
+    ComPtr<IEtsProject> projectObject;
+    project.Device()->get_Project(projectObject.GetAddressOf());
+    ComPtr<IEtsCollection<IEtsGroupAddress>> addresses;
+    projectObject->get_GroupAddresses(addresses.GetAddressOf());
+    ComPtr<IEtsGroupAddress> made;
+    EXPECT_TRUE(FAILED(addresses->Item(
+        Variant::String("$(GroupAddress)='" + std::to_string(Address(9, 1, 9)) + "'"), made.GetAddressOf())));
 }
 
 TEST_F(ExchangeOverHost, AcceptedVariantsOfTheFile)
