@@ -63,6 +63,12 @@ CDlgParameterGroupCommon::CDlgParameterGroupCommon(IMainWindow& main, int groupN
     : CParameterDialog(218, main), m_nGroupNr(groupNr)
 {}
 
+QTreeWidgetItem* CDlgParameterGroupCommon::Node() const
+{
+    // Looked up each time: the tree may have been rebuilt since the page opened.
+    return Tree() ? Tree()->FindNode(NodeGroup, m_nGroupNr) : nullptr;
+}
+
 UniqueNr CDlgParameterGroupCommon::P(UniqueNr base) const
 {
     return GetGroupUniqueNr(base, m_nGroupNr);
@@ -73,7 +79,6 @@ bool CDlgParameterGroupCommon::OnInitDialog()
     TRACE_MSG(TRACE_INFO, "GroupNr = %d", m_nGroupNr);
     CParameterDialog::OnInitDialog();
     CEtsDbManagement& m = Model();
-    m_pNode = Tree() ? Tree()->SelectedNode() : nullptr;
     SetLabelText(IdNameLabel, P(101));
     if (auto* name = Item<QLineEdit>(IdName))
         name->setMaxLength(28);
@@ -530,7 +535,7 @@ void CDlgParameterGroupCommon::OnKillFocus(int idc)
         if (IsSingle() && Tree())
             Tree()->UpdateMemberName(m_nGroupNr - 32, m_strName);
         else
-            CPluginTreeCtrlView::SetLabelName(m_pNode, m_strName);
+            CPluginTreeCtrlView::SetLabelName(Node(), m_strName);
         Main().ChangeLabelActiveTreeNode();
     } else if (idc == IdNumber && IsSingle()) {
         OnDeviceNumberChange();

@@ -39,6 +39,7 @@ private:
     };
     UniqueNr P(UniqueNr base) const;
     bool IsSingle() const { return m_nGroupNr > 32; }
+    QTreeWidgetItem* Node() const;
 
     void InitParamBaseLightnessValue();
     void InitParamMaxLightnessValue();
@@ -66,7 +67,6 @@ private:
     void OnDeviceTypeChange();
 
     int m_nGroupNr;
-    QTreeWidgetItem* m_pNode = nullptr;
     std::map<UniqueNr, Dependent> m_mapDependent;
     QString m_strName;
     std::int32_t m_nDeviceNr = 0;
