@@ -329,8 +329,15 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
         HRESULT hr = GetNodeValueAttribute(child, "UniqueNr", &number);
         if (hr != S_OK)
             return Fail(Where(child) + "a Parameter without a valid UniqueNr.");
-        if (!m_model.GetDeviceParameterPointer(number))
-            return Fail(Where(child) + "the gateway has no parameter " + std::to_string(number) + ".");
+        if (!m_model.GetDeviceParameterPointer(number)) {
+            if (m_nFileFormat == 3)
+                return Fail(Where(child) + "the gateway has no parameter " + std::to_string(number) + ".");
+            // The previous generation had parameters this one has not: they are left out and named.
+            TRACE_MSG(TRACE_ERROR, "Parameter %ld: no counterpart", static_cast<long>(number));
+            if (m_nLeftOut++ < 10)
+                m_strLeftOut += (m_strLeftOut.empty() ? "" : ", ") + std::to_string(number);
+            continue;
+        }
         Variant value;
         if (FAILED(GetNodeValue(child, value)))
             return Fail(Where(child) + "the value of parameter " + std::to_string(number) +
@@ -543,6 +550,8 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
     m_nFileFormat = 0;
     m_strError.clear();
     m_strFailures.clear();
+    m_strLeftOut.clear();
+    m_nLeftOut = 0;
     if (!ReadXmlFile(fileName))
         return Fail(GetLoadError());
     XmlNode root = GetDocumentElement();
@@ -596,6 +605,10 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         }
     }
 
+    if (m_nLeftOut > 0)
+        m_strLeftOut = std::to_string(m_nLeftOut) + " parameter" + (m_nLeftOut == 1 ? "" : "s") +
+                       " of the previous generation without a counterpart left out (" + m_strLeftOut +
+                       (m_nLeftOut > 10 ? ", ..." : "") + ")";
     bool ok = true;
     if (refusedCount > 0) {
         RestoreSnapshot(snapshot);

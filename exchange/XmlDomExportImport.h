@@ -52,6 +52,8 @@ public:
     const std::string& GetErrorText() const { return m_strError; }
     // What an import could not associate, "object:address" separated by ", ".
     const std::string& GetFailures() const { return m_strFailures; }
+    // Parameters of a previous-generation file that this gateway has not, left out; empty: none.
+    const std::string& GetLeftOut() const { return m_strLeftOut; }
 
     // Writers of the file's sections.
     bool AddDeviceApplicationInfos(XmlNode root);
@@ -106,4 +108,6 @@ private:
     std::uint8_t m_nFileFormat = 0;
     std::string m_strError;
     std::string m_strFailures;
+    std::string m_strLeftOut;
+    int m_nLeftOut = 0;
 };

@@ -246,9 +246,11 @@ int CommandImport(CommandContext& context, std::span<const std::string> argument
     model.SetParameterLong(722, today.tm_mday * 256 + today.tm_mon + 1);
     model.SetParameterLong(723, today.tm_year + 1900);
     model.ResetInvisibleNonStandardObjects();
-    const std::string failures = importer.GetFailures();
+    const std::string failures = importer.GetFailures(), leftOut = importer.GetLeftOut();
     if (!session.Commit())
         return context.Fail("The imported configuration cannot be saved; the project is unchanged.");
+    if (!leftOut.empty())
+        context.Err() << "veltrona: " << leftOut << "\n";
     if (!failures.empty())
         context.Err() << "veltrona: these group addresses could not be associated: " << failures << "\n";
     context.Out() << "The configuration is imported; the gateway needs a download.\n";

@@ -385,13 +385,13 @@ TEST(ExchangePreviousGeneration, ObjectsAreMappedAndTheAddressingModeIsSet)
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Veltrona xmlns=\"DALI Gateway\"><DeviceInfo>"
         "<Application>49164</Application><Version>16</Version><Manufacturer>461</Manufacturer></DeviceInfo>"
         "<Common>" +
-        p(738, "1") +
+        p(738, "1") + p(724, "2") + p(65043, "1") +
         "</Common>"
         "<Group2>" +
         p(GetGroupUniqueNr(123, 2), "1") + p(GetGroupUniqueNr(118, 2), "2") +
         "</Group2>"
         "<Group17>" +
-        p(GetGroupUniqueNr(123, 17), "1") +
+        p(GetGroupUniqueNr(123, 17), "1") + p(4000000, "1") +
         "</Group17>"
         "<Objects>"
         "<Object ObjectNr=\"7\" Flags=\"92\">" +
@@ -411,8 +411,13 @@ TEST(ExchangePreviousGeneration, ObjectsAreMappedAndTheAddressingModeIsSet)
     CXmlDomExportImport importer(*model);
     ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
     EXPECT_EQ(importer.GetFileFormat(), 2);
+    EXPECT_NE(importer.GetLeftOut().find(
+                  "1 parameter of the previous generation without a counterpart left out (4000000)"),
+              std::string::npos)
+        << importer.GetLeftOut();
     EXPECT_EQ(importer.GetFailures(), "");
     EXPECT_EQ(model->GetParameterLong(65014, 0), 2);
+    EXPECT_EQ(model->GetParameterLong(65049, -1), 2) << "derived from 724 = 2 and 65043 = 1";
     EXPECT_TRUE(model->GroupExists(2));
     ObjectAssociationMap map;
     model->GetDeviceObjectAssociations(map);
