@@ -16,7 +16,9 @@ add_library(veltrona_host STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/HostSession.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/ProjectFactory.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/VeltronaCommands.cpp)
-target_link_libraries(veltrona_host PUBLIC veltrona_catalogue veltrona_hostapi veltrona_trace SQLite::SQLite3)
+# The export and import commands run the exchange file's code.
+target_link_libraries(veltrona_host PUBLIC veltrona_catalogue veltrona_hostapi veltrona_trace veltrona_exchange
+    SQLite::SQLite3)
 
 add_executable(veltrona ${CMAKE_CURRENT_SOURCE_DIR}/VeltronaMain.cpp)
 target_link_libraries(veltrona PRIVATE veltrona_host)

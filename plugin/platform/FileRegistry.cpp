@@ -226,7 +226,8 @@ public:
                 m_i = m_text.size();
                 return {};
             }
-            std::string quoted = "'" + m_text.substr(m_i + 1, end - m_i - 1);
+            std::string quoted(1, '\'');
+            quoted.append(m_text, m_i + 1, end - m_i - 1);
             m_i = end + 1;
             return quoted;
         }
