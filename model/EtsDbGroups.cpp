@@ -267,6 +267,8 @@ bool CEtsDbManagement::PasteGroup(int groupNr, GroupClipboard* clipboard)
         SetParameterLong(GetMemberBlockUniqueNr(597, s), c.type);
     }
     RefreshGroupObjectNames(groupNr);
+    // A pasted group is a structural change: OK must renew the project identity.
+    ConfigChanged();
     return true;
 }
 

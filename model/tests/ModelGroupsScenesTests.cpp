@@ -174,6 +174,16 @@ TEST_F(ModelTest, DeletingAGroupResetsItsParametersMembersAndSceneEntries)
     EXPECT_EQ(fixture::ObjectText(*device, 53), "[5] Group");
 }
 
+TEST_F(ModelTest, APasteIsAStructuralChange)
+{
+    model->CreateGroup(1);
+    auto fresh = Reload();
+    fresh->CopyGroup(1);
+    ASSERT_FALSE(fresh->IsConfigChanged());
+    ASSERT_TRUE(fresh->PasteGroup(2));
+    EXPECT_TRUE(fresh->IsConfigChanged()) << "OK must renew the project identity after a paste";
+}
+
 TEST_F(ModelTest, PastingASingleIntoAGroupLeavesTheGearOfTheGroupsNumberAlone)
 {
     model->CreateSingle(3);
