@@ -45,6 +45,7 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
         return E_POINTER;
     m_ParameterMap.clear();
     m_UiParameterMap.clear();
+    m_index.clear();
 
     ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
     HRESULT hr = m_pDevice->get_Parameters(list.GetAddressOf());
@@ -74,6 +75,9 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
             TRACE_HR_MSG(TRACE_ERROR, hr, "Item = %d", static_cast<int>(i));
             continue;
         }
+        if (m_ParameterMap.count(number))
+            continue; // the first entry of a number stays
+        m_index.emplace(number, Entry{parameter.Get(), ui.Get()});
         m_ParameterMap.emplace(number, std::move(parameter));
         m_UiParameterMap.emplace(number, std::move(ui));
     }
@@ -87,22 +91,22 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
 
 IEtsDeviceParameter* CEtsAccess::GetDeviceParameterPointer(UniqueNr uniqueNr) const
 {
-    auto it = m_ParameterMap.find(uniqueNr);
-    if (it == m_ParameterMap.end()) {
+    auto it = m_index.find(uniqueNr);
+    if (it == m_index.end()) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return nullptr;
     }
-    return it->second.Get();
+    return it->second.parameter;
 }
 
 IEtsUIParameter* CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr) const
 {
-    auto it = m_UiParameterMap.find(uniqueNr);
-    if (it == m_UiParameterMap.end()) {
+    auto it = m_index.find(uniqueNr);
+    if (it == m_index.end()) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return nullptr;
     }
-    return it->second.Get();
+    return it->second.ui;
 }
 
 HRESULT CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr, ComPtr<IEtsUIParameter>& parameter) const

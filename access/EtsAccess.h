@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 using UniqueNr = std::int32_t;
 
@@ -98,6 +99,13 @@ private:
     ComPtr<IEtsDevice> m_pDevice;
     ParameterMap m_ParameterMap;
     UiParameterMap m_UiParameterMap;
+    // Lookups by number are the hot path of every read and write; the maps keep the order.
+    struct Entry
+    {
+        IEtsDeviceParameter* parameter;
+        IEtsUIParameter* ui;
+    };
+    std::unordered_map<UniqueNr, Entry> m_index;
 
 protected:
     bool m_bModified = false;
