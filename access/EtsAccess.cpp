@@ -269,6 +269,41 @@ std::string CEtsAccess::GetParameterText(UniqueNr uniqueNr, std::string_view def
     return text;
 }
 
+HRESULT CEtsAccess::GetParameterType(UniqueNr uniqueNr, IEtsUIParameter* parameter,
+                                     ComPtr<IEtsParameterType>& type, std::int32_t& baseType) const
+{
+    HRESULT hr = parameter->get_Type(type.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr) && !type)
+        hr = E_POINTER;
+    if (SUCCEEDED(hr))
+        hr = type->get_BaseType(&baseType);
+    if (FAILED(hr))
+        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    return hr;
+}
+
+template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parameter, Visit visit) const
+{
+    ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
+    std::int32_t count = 0;
+    HRESULT hr = parameter->get_DependentParameters(dependents.GetAddressOf());
+    if (SUCCEEDED(hr) && dependents)
+        hr = dependents->get_Count(&count);
+    if (FAILED(hr) || !dependents) {
+        if (FAILED(hr))
+            TRACE_HR(TRACE_ERROR, hr);
+        return;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsUIParameter> child;
+        if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
+            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+            continue;
+        }
+        visit(child.Get());
+    }
+}
+
 HRESULT CEtsAccess::GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) const
 {
     values.clear();
@@ -276,15 +311,10 @@ HRESULT CEtsAccess::GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) c
     if (!ui)
         return E_FAIL;
     ComPtr<IEtsParameterType> type;
-    HRESULT hr = ui->get_Type(type.GetAddressOf());
     std::int32_t baseType = 0;
-    if (SUCCEEDED(hr) && type)
-        hr = type->get_BaseType(&baseType);
-    if (FAILED(hr) || !type) {
-        hr = FAILED(hr) ? hr : E_POINTER;
-        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    HRESULT hr = GetParameterType(uniqueNr, ui, type, baseType);
+    if (FAILED(hr))
         return hr;
-    }
     ComPtr<IEtsCollection<IEtsEnumValue>> list;
     std::int32_t count = 0;
     if (hr = type->get_EnumValues(list.GetAddressOf()); SUCCEEDED(hr) && list)
@@ -319,14 +349,9 @@ HRESULT CEtsAccess::GetParameterIntegerValueRange(UniqueNr uniqueNr, std::int32_
         return E_FAIL;
     ComPtr<IEtsParameterType> type;
     std::int32_t baseType = 0;
-    HRESULT hr = ui->get_Type(type.GetAddressOf());
-    if (SUCCEEDED(hr) && type)
-        hr = type->get_BaseType(&baseType);
-    if (FAILED(hr) || !type) {
-        hr = FAILED(hr) ? hr : E_POINTER;
-        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    HRESULT hr = GetParameterType(uniqueNr, ui, type, baseType);
+    if (FAILED(hr))
         return hr;
-    }
     if (!IsIntegerBaseType(baseType)) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld: Wrong BaseType = %d", AsLong(uniqueNr),
                   static_cast<int>(baseType));
@@ -354,17 +379,10 @@ HRESULT CEtsAccess::GetDisplayedValue(UniqueNr uniqueNr, IEtsUIParameter* parame
         return E_POINTER;
     }
     ComPtr<IEtsParameterType> type;
-    HRESULT hr = parameter->get_Type(type.GetAddressOf());
-    if (FAILED(hr) || !type) {
-        hr = FAILED(hr) ? hr : E_POINTER;
-        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
-        return hr;
-    }
     std::int32_t baseType = 0;
-    if (hr = type->get_BaseType(&baseType); FAILED(hr)) {
-        TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    HRESULT hr = GetParameterType(uniqueNr, parameter, type, baseType);
+    if (FAILED(hr))
         return hr;
-    }
     if (baseType > 5) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld: Wrong BaseType = %d", AsLong(uniqueNr),
                   static_cast<int>(baseType));
@@ -445,43 +463,27 @@ HRESULT CEtsAccess::ResetParameter(UniqueNr uniqueNr)
 HRESULT CEtsAccess::ResetDependentParameters(UniqueNr uniqueNr, bool parent)
 {
     TRACE_MSG(TRACE_INFO, "UniqueNr = %ld, Parent = %d", AsLong(uniqueNr), parent ? 1 : 0);
-    auto it = m_UiParameterMap.find(uniqueNr);
-    if (it == m_UiParameterMap.end())
+    auto it = m_index.find(uniqueNr);
+    if (it == m_index.end())
         return S_OK;
-    ResetDependentsOf(it->second.Get(), parent);
+    ResetDependentsOf(it->second.ui, parent);
     return S_OK;
 }
 
 void CEtsAccess::ResetDependentsOf(IEtsUIParameter* parameter, bool resetSelf)
 {
-    HRESULT hr = S_OK;
     if (resetSelf) {
         Variant value;
         std::int32_t number = 0;
-        if (hr = parameter->get_DefaultValue(&value); SUCCEEDED(hr))
+        HRESULT hr = parameter->get_DefaultValue(&value);
+        if (SUCCEEDED(hr))
             hr = parameter->get_UniqueNumber(&number);
         if (SUCCEEDED(hr))
             SetParameterValue(number, value);
         else
             TRACE_HR(TRACE_ERROR, hr);
     }
-    ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
-    std::int32_t count = 0;
-    if (hr = parameter->get_DependentParameters(dependents.GetAddressOf()); SUCCEEDED(hr) && dependents)
-        hr = dependents->get_Count(&count);
-    if (FAILED(hr) || !dependents) {
-        if (FAILED(hr))
-            TRACE_HR(TRACE_ERROR, hr);
-        return;
-    }
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsUIParameter> child;
-        if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
-            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
-            continue;
-        }
-        ResetDependentsOf(child.Get(), true);
-    }
+    ForEachDependent(parameter, [this](IEtsUIParameter* child) { ResetDependentsOf(child, true); });
 }
 
 HRESULT CEtsAccess::GetAllParameterValues(ValueMap& values, UniqueNr uniqueNr, int argument,
@@ -501,12 +503,12 @@ HRESULT CEtsAccess::GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int
 HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                                   bool defaults) const
 {
-    auto it = m_UiParameterMap.find(uniqueNr);
-    if (it == m_UiParameterMap.end()) {
+    auto it = m_index.find(uniqueNr);
+    if (it == m_index.end()) {
         TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
         return E_POINTER;
     }
-    CollectValuesOf(it->second.Get(), values, argument, key, defaults);
+    CollectValuesOf(it->second.ui, values, argument, key, defaults);
     return S_OK;
 }
 
@@ -525,23 +527,8 @@ void CEtsAccess::CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, i
         else if (defaults)
             TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
     }
-    ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
-    std::int32_t count = 0;
-    if (hr = parameter->get_DependentParameters(dependents.GetAddressOf()); SUCCEEDED(hr) && dependents)
-        hr = dependents->get_Count(&count);
-    if (FAILED(hr) || !dependents) {
-        if (FAILED(hr))
-            TRACE_HR(TRACE_ERROR, hr);
-        return;
-    }
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsUIParameter> child;
-        if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
-            TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
-            continue;
-        }
-        CollectValuesOf(child.Get(), values, argument, key, defaults);
-    }
+    ForEachDependent(
+        parameter, [&](IEtsUIParameter* child) { CollectValuesOf(child, values, argument, key, defaults); });
 }
 
 HRESULT CEtsAccess::CheckParameterDependentObjectAssociations(UniqueNr uniqueNr, bool& found) const

@@ -90,6 +90,12 @@ public:
     const ParameterMap& GetParameterMap() const { return m_ParameterMap; }
 
 private:
+    // The parameter's type and base type; a failure is traced under the number and returned.
+    HRESULT GetParameterType(UniqueNr uniqueNr, IEtsUIParameter* parameter, ComPtr<IEtsParameterType>& type,
+                             std::int32_t& baseType) const;
+    // Calls visit(child) for each parameter that depends on this one, in the host's order; failures
+    // of the list are traced and end the walk, a failed item is traced and skipped.
+    template <class Visit> void ForEachDependent(IEtsUIParameter* parameter, Visit visit) const;
     HRESULT CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                           bool defaults) const;
     void CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
