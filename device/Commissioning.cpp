@@ -141,20 +141,19 @@ enum class DownloadPhase
 };
 } // namespace
 
-bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const NumberList& numbers,
-                                               const TypeList& types)
+bool CEtsLifeDeviceConnection::RunGearDownload(const GearDownload& download)
 {
-    TRACE_ENTRY();
     const std::uint64_t start = m_Clock.NowMs();
-    std::string current = Text(960, "");
+    std::string current = download.info;
     CMyProgressBox box(*this);
     box->Show(ProgressKind::Steps, CommissioningCaption(), current, std::string(), CancelText());
-    box->SetRange(static_cast<int>(numbers.size() + types.size()));
+    box->SetRange(download.fillSteps);
 
+    const auto& gear = download.gear;
     DownloadPhase phase = DownloadPhase::Fill;
     int trials = 0;
     bool pause = false;
-    auto entry = numbers.end();
+    auto entry = gear.end();
     std::vector<int> errors;
     for (;;) {
         if (trials >= kMaxTrials || TimedOut(start, kLongLimitMs)) {
@@ -163,7 +162,7 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
             else
                 TRACE_MSG(TRACE_ERROR, "Timeout");
             const bool atGear =
-                (phase == DownloadPhase::Assign || phase == DownloadPhase::Confirm) && entry != numbers.end();
+                (phase == DownloadPhase::Assign || phase == DownloadPhase::Confirm) && entry != gear.end();
             ReportTimeoutError(current, atGear ? entry->first : 0);
             AbortFunction();
             return false;
@@ -178,24 +177,9 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
         bool busyWhileWaiting = false;
         switch (phase) {
         case DownloadPhase::Fill:
-            for (const auto& [gear, address] : numbers) {
-                const std::uint8_t data[3]{static_cast<std::uint8_t>(address >> 16),
-                                           static_cast<std::uint8_t>(address >> 8),
-                                           static_cast<std::uint8_t>(address)};
-                if (!WriteProp(m_nDaliObject, kPropD2, 19, static_cast<std::uint16_t>(gear), 1, 3, data,
-                               false)) {
-                    AbortFunction();
-                    return false;
-                }
-                box->Step();
-            }
-            for (const auto& [gear, type] : types) {
-                if (!WriteProp(m_nDaliObject, kPropD6, 17, static_cast<std::uint16_t>(gear), 1, 1, &type,
-                               false)) {
-                    AbortFunction();
-                    return false;
-                }
-                box->Step();
+            if (!download.fill(*box)) {
+                AbortFunction();
+                return false;
             }
             phase = DownloadPhase::Wait;
             break;
@@ -211,20 +195,27 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
                 busyWhileWaiting = true;
                 break;
             }
-            current = Text(961, "");
-            box->SetInfoText(current);
+            if (!download.assigningInfo.empty()) {
+                current = download.assigningInfo;
+                box->SetInfoText(current);
+            }
             box->SetInfoText2(std::string());
-            box->SetRange(static_cast<int>(numbers.size()));
-            entry = numbers.begin();
+            box->SetRange(static_cast<int>(gear.size()));
+            entry = gear.begin();
             phase = DownloadPhase::Assign;
             break;
         }
         case DownloadPhase::Assign:
-            if (entry == numbers.end()) {
+            // Gear without a random address cannot be reached on the line.
+            while (entry != gear.end() && !entry->second) {
+                box->Step();
+                ++entry;
+            }
+            if (entry == gear.end()) {
                 phase = DownloadPhase::Finish;
                 break;
             }
-            if (!WritePropertyD1(kFnApplyRandomAddress, static_cast<std::uint8_t>(entry->first),
+            if (!WritePropertyD1(download.function, static_cast<std::uint8_t>(entry->first),
                                  CompatibilityMode())) {
                 AbortFunction();
                 return false;
@@ -238,12 +229,12 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
                 AbortFunction();
                 return false;
             }
-            if (reply[0] != kFnApplyRandomAddress || reply[1] != entry->first) {
-                if (reply[0] != kFnApplyRandomAddress)
-                    TRACE_MSG(TRACE_ERROR, "Function = %d <> %d", reply[0], kFnApplyRandomAddress);
+            if (reply[0] != download.function || reply[1] != entry->first) {
+                if (reply[0] != download.function)
+                    TRACE_MSG(TRACE_ERROR, "Function = %d <> %d", reply[0], download.function);
                 else
                     TRACE_MSG(TRACE_ERROR, "EvgNr = %d <> %d", reply[1], entry->first);
-                ReportAssignmentError(current, reply[0] != kFnApplyRandomAddress ? 0 : entry->first);
+                ReportAssignmentError(current, reply[0] != download.function ? 0 : entry->first);
                 // The gateway must not be left inside the function.
                 AbortFunction();
                 return false;
@@ -256,7 +247,7 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
             }
             box->Step();
             ++entry;
-            phase = entry != numbers.end() ? DownloadPhase::Assign : DownloadPhase::Finish;
+            phase = DownloadPhase::Assign;
             break;
         }
         case DownloadPhase::Finish: {
@@ -273,131 +264,59 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
     }
 }
 
+bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const NumberList& numbers,
+                                               const TypeList& types)
+{
+    TRACE_ENTRY();
+    GearDownload download;
+    download.function = kFnApplyRandomAddress;
+    download.info = Text(960, "");
+    download.assigningInfo = Text(961, "");
+    download.fillSteps = static_cast<int>(numbers.size() + types.size());
+    for (const auto& [gear, address] : numbers)
+        download.gear.emplace_back(gear, true);
+    download.fill = [&](IProgressBox& box) {
+        for (const auto& [gear, address] : numbers) {
+            const std::uint8_t data[3]{static_cast<std::uint8_t>(address >> 16),
+                                       static_cast<std::uint8_t>(address >> 8),
+                                       static_cast<std::uint8_t>(address)};
+            if (!WriteProp(m_nDaliObject, kPropD2, 19, static_cast<std::uint16_t>(gear), 1, 3, data, false))
+                return false;
+            box.Step();
+        }
+        for (const auto& [gear, type] : types) {
+            if (!WriteProp(m_nDaliObject, kPropD6, 17, static_cast<std::uint16_t>(gear), 1, 1, &type, false))
+                return false;
+            box.Step();
+        }
+        return true;
+    };
+    return RunGearDownload(download);
+}
+
 bool CEtsLifeDeviceConnection::WriteEvgGroupAssignments(bool /*compatibilityMode*/, const GroupList& groups)
 {
     TRACE_ENTRY();
-    const std::uint64_t start = m_Clock.NowMs();
-    const std::string current = Text(906, "");
-    CMyProgressBox box(*this);
-    box->Show(ProgressKind::Steps, CommissioningCaption(), current, std::string(), CancelText());
-    box->SetRange(static_cast<int>(groups.size()));
-
-    DownloadPhase phase = DownloadPhase::Fill;
-    int trials = 0;
-    bool pause = false;
-    auto entry = groups.end();
-    std::vector<int> errors;
-    for (;;) {
-        if (trials >= kMaxTrials || TimedOut(start, kLongLimitMs)) {
-            if (trials >= kMaxTrials)
-                TRACE_MSG(TRACE_ERROR, "Trials = %d", trials);
-            else
-                TRACE_MSG(TRACE_ERROR, "Timeout");
-            const bool atGear =
-                (phase == DownloadPhase::Assign || phase == DownloadPhase::Confirm) && entry != groups.end();
-            ReportTimeoutError(current, atGear ? entry->first : 0);
-            AbortFunction();
-            return false;
-        }
-        if (box->CheckCancel()) {
-            TRACE_MSG(TRACE_INFO, "Aborted");
-            AbortFunction();
-            return false;
-        }
-        if (std::exchange(pause, false))
-            Pause();
-        bool busyWhileWaiting = false;
-        switch (phase) {
-        case DownloadPhase::Fill:
-            for (const auto& [gear, assignment] : groups) {
-                const std::uint32_t mask = assignment.first;
-                // Least significant byte first.
-                const std::uint8_t data[4]{
-                    static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8),
-                    static_cast<std::uint8_t>(mask >> 16), static_cast<std::uint8_t>(mask >> 24)};
-                if (!WriteProp(m_nDaliObject, kPropD3, 20, static_cast<std::uint16_t>(gear), 1, 4, data,
-                               false)) {
-                    AbortFunction();
-                    return false;
-                }
-                box->Step();
-            }
-            phase = DownloadPhase::Wait;
-            break;
-        case DownloadPhase::Wait: {
-            std::uint8_t reply[3];
-            if (!ReadPropertyD1(reply)) {
-                AbortFunction();
+    GearDownload download;
+    download.function = kFnApplyGroupMask;
+    download.info = Text(906, "");
+    download.fillSteps = static_cast<int>(groups.size());
+    for (const auto& [gear, assignment] : groups)
+        download.gear.emplace_back(gear, assignment.second);
+    download.fill = [&](IProgressBox& box) {
+        for (const auto& [gear, assignment] : groups) {
+            const std::uint32_t mask = assignment.first;
+            // Least significant byte first.
+            const std::uint8_t data[4]{static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8),
+                                       static_cast<std::uint8_t>(mask >> 16),
+                                       static_cast<std::uint8_t>(mask >> 24)};
+            if (!WriteProp(m_nDaliObject, kPropD3, 20, static_cast<std::uint16_t>(gear), 1, 4, data, false))
                 return false;
-            }
-            if (reply[0] != 0) {
-                pause = true;
-                ++trials;
-                busyWhileWaiting = true;
-                break;
-            }
-            box->SetInfoText2(std::string());
-            box->SetRange(static_cast<int>(groups.size()));
-            entry = groups.begin();
-            phase = DownloadPhase::Assign;
-            break;
+            box.Step();
         }
-        case DownloadPhase::Assign:
-            // Gear without a random address cannot be reached on the line.
-            while (entry != groups.end() && !entry->second.second) {
-                box->Step();
-                ++entry;
-            }
-            if (entry == groups.end()) {
-                phase = DownloadPhase::Finish;
-                break;
-            }
-            if (!WritePropertyD1(kFnApplyGroupMask, static_cast<std::uint8_t>(entry->first),
-                                 CompatibilityMode())) {
-                AbortFunction();
-                return false;
-            }
-            box->SetInfoText2(m_Model.GetMemberDisplayName(entry->first));
-            phase = DownloadPhase::Confirm;
-            break;
-        case DownloadPhase::Confirm: {
-            std::uint8_t reply[3];
-            if (!ReadPropertyD1(reply)) {
-                AbortFunction();
-                return false;
-            }
-            if (reply[0] != kFnApplyGroupMask || reply[1] != entry->first) {
-                if (reply[0] != kFnApplyGroupMask)
-                    TRACE_MSG(TRACE_ERROR, "Function = %d <> %d", reply[0], kFnApplyGroupMask);
-                else
-                    TRACE_MSG(TRACE_ERROR, "EvgNr = %d <> %d", reply[1], entry->first);
-                ReportAssignmentError(current, reply[0] != kFnApplyGroupMask ? 0 : entry->first);
-                AbortFunction();
-                return false;
-            }
-            if (reply[2] == 0)
-                break;
-            if (reply[2] != 1) {
-                TRACE_MSG(TRACE_ERROR, "Error %d from EVG %d", reply[2], entry->first);
-                errors.push_back(entry->first);
-            }
-            box->Step();
-            ++entry;
-            phase = DownloadPhase::Assign;
-            break;
-        }
-        case DownloadPhase::Finish: {
-            const bool ended = WritePropertyD1(kFnEnd, 0, 0);
-            if (!errors.empty()) {
-                ReportEvgError(current, errors);
-                return false;
-            }
-            return ended;
-        }
-        }
-        if (!busyWhileWaiting)
-            trials = 0;
-    }
+        return true;
+    };
+    return RunGearDownload(download);
 }
 
 // ---- delete and reset -----------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -73,6 +74,7 @@ public:
         CMyProgressBox(const CMyProgressBox&) = delete;
         CMyProgressBox& operator=(const CMyProgressBox&) = delete;
         IProgressBox* operator->() { return m_pBox.get(); }
+        IProgressBox& operator*() { return *m_pBox; }
 
     private:
         CEtsLifeDeviceConnection& m_Connection;
@@ -158,6 +160,17 @@ private:
     void CloseConnection();
     // Function 255 at the end of an aborted download; a failure here shows no second box.
     void AbortFunction();
+    // A download that fills a table of the gateway, then runs a per-gear function gear by gear.
+    struct GearDownload
+    {
+        std::uint8_t function = 0;
+        std::string info;          // the box's info text
+        std::string assigningInfo; // its text once the gear are assigned; empty keeps info
+        int fillSteps = 0;
+        std::function<bool(IProgressBox& box)> fill; // writes the table; false aborts
+        std::vector<std::pair<int, bool>> gear;      // gear number, reachable (has a random address)
+    };
+    bool RunGearDownload(const GearDownload& download);
     std::string Text(UniqueNr number, const char* defaultText) const;
     std::string Description(UniqueNr number, const std::string& defaultText = {}) const;
     std::string CommissioningCaption() const;
