@@ -302,7 +302,6 @@ void CEtsDbManagement::SaveEffectStepFlags(int effectNr, int stepNr)
 namespace {
 
 constexpr UniqueNr kEffectObjectDisabled = 716;
-constexpr int kKnxNumbers = 64;
 // Dimming mode, delay minutes, seconds and tenths of a step.
 constexpr UniqueNr kStepSettingBases[4] = {21700, 22700, 23700, 24700};
 constexpr UniqueNr kStepMaskBases[4] = {16700, 17700, 18700, 19700};
@@ -336,19 +335,7 @@ bool CEtsDbManagement::IsKnxEffectUsed(int knxEffect) const
 
 int CEtsDbManagement::GetNextFreeKnxEffect(int start) const
 {
-    if (start >= 1 && start <= kKnxNumbers) {
-        for (int k = start; k <= kKnxNumbers; ++k)
-            if (!IsKnxEffectUsed(k))
-                return k;
-        for (int k = 1; k < start; ++k)
-            if (!IsKnxEffectUsed(k))
-                return k;
-        return 0;
-    }
-    for (int k = 1; k <= kKnxNumbers; ++k)
-        if (!IsKnxEffectUsed(k))
-            return k;
-    return 0;
+    return NextFreeKnxNumber(start, [this](int k) { return IsKnxEffectUsed(k); });
 }
 
 std::string CEtsDbManagement::GetStepDisplayName(int slot) const

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr UniqueNr kSceneObjectDisabled = 741;
-constexpr int kKnxNumbers = 64;
 
 bool ValidSceneNr(int s)
 {
@@ -58,19 +57,7 @@ bool CEtsDbManagement::IsKnxSceneUsed(int knxScene) const
 
 int CEtsDbManagement::GetNextFreeKnxScene(int start) const
 {
-    if (start >= 1 && start <= kKnxNumbers) {
-        for (int k = start; k <= kKnxNumbers; ++k)
-            if (!IsKnxSceneUsed(k))
-                return k;
-        for (int k = 1; k < start; ++k)
-            if (!IsKnxSceneUsed(k))
-                return k;
-        return 0;
-    }
-    for (int k = 1; k <= kKnxNumbers; ++k)
-        if (!IsKnxSceneUsed(k))
-            return k;
-    return 0;
+    return NextFreeKnxNumber(start, [this](int k) { return IsKnxSceneUsed(k); });
 }
 
 int CEtsDbManagement::GetKnxScene(int sceneNr) const

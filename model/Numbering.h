@@ -62,3 +62,18 @@ constexpr std::uint16_t SwapMask16(std::uint16_t mask)
 {
     return static_cast<std::uint16_t>((mask >> 8) | (mask << 8));
 }
+
+// KNX scene and effect numbers 1..64: the first unused one from start to 64, then from 1 (start
+// outside 1..64: from 1); 0 when all are used.
+template <class Used> int NextFreeKnxNumber(int start, Used used)
+{
+    constexpr int kKnxNumbers = 64;
+    const int first = start >= 1 && start <= kKnxNumbers ? start : 1;
+    for (int k = first; k <= kKnxNumbers; ++k)
+        if (!used(k))
+            return k;
+    for (int k = 1; k < first; ++k)
+        if (!used(k))
+            return k;
+    return 0;
+}
