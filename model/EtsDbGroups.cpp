@@ -4,6 +4,9 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -193,23 +196,29 @@ void CEtsDbManagement::SetGroupName(int groupNr, const std::string& name)
 void CEtsDbManagement::RefreshGroupObjectNames(int groupNr)
 {
     TRACE_MSG(TRACE_INFO, "GroupNr = %d", groupNr);
-    if (groupNr == 0) {
-        for (int n = 1; n <= kGroupCount + kSingleCount; ++n)
-            if (GroupExists(n))
-                RefreshGroupObjectNames(n);
+    if ((groupNr != 0 && !ValidGroupNr(groupNr)) || !GetDevice())
         return;
+    // The text each group's objects get, by group number; nothing where nothing is renamed. All
+    // groups are renamed in one walk over the objects.
+    std::vector<std::optional<std::string>> texts(kGroupCount + kSingleCount + 1);
+    bool any = false;
+    for (int n = groupNr == 0 ? 1 : groupNr; n <= (groupNr == 0 ? kGroupCount + kSingleCount : groupNr); ++n) {
+        if (groupNr == 0 && !GroupExists(n))
+            continue;
+        texts[static_cast<std::size_t>(n)] =
+            m_nAddressingMode != 0 ? GetGroupDisplayName(n) : GetLabel(LabelCentral);
+        any = true;
     }
-    if (!ValidGroupNr(groupNr) || !GetDevice())
+    if (!any)
         return;
-    const std::string text = m_nAddressingMode != 0 ? GetGroupDisplayName(groupNr) : GetLabel(LabelCentral);
-    int first, last;
-    if (groupNr <= kGroupCount) {
-        first = (groupNr - 1) * kObjectsPerGroup + 1;
-        last = first + kObjectsPerGroup - 1;
-    } else {
-        first = kFirstSingleObject + (groupNr - kGroupCount - 1) * kObjectsPerSingle;
-        last = first + kObjectsPerSingle - 1;
-    }
+    // The group an object number belongs to; 0 for the gateway's own objects.
+    auto groupOf = [](int number) {
+        if (number >= 1 && number < kFirstSingleObject)
+            return (number - 1) / kObjectsPerGroup + 1;
+        if (number >= kFirstSingleObject && number < kFirstSingleObject + kSingleCount * kObjectsPerSingle)
+            return kGroupCount + (number - kFirstSingleObject) / kObjectsPerSingle + 1;
+        return 0;
+    };
     const HRESULT hr =
         ForEachCommObject(GetDevice(), false, ObjectItemFailure::EndsWalk, [&](IEtsCommObject* object) {
             std::uint16_t number = 0;
@@ -217,10 +226,12 @@ void CEtsDbManagement::RefreshGroupObjectNames(int groupNr)
                 TRACE_HR(TRACE_ERROR, read);
                 return;
             }
-            if (number < first || number > last)
+            const int group = groupOf(number);
+            const std::optional<std::string>& text = texts[static_cast<std::size_t>(group)];
+            if (!text)
                 return;
             TRACE_MSG(TRACE_INFO, "Renaming CommObject Nr %u", static_cast<unsigned>(number));
-            if (HRESULT set = object->put_Text(text); FAILED(set))
+            if (HRESULT set = object->put_Text(*text); FAILED(set))
                 TRACE_HR_MSG(TRACE_ERROR, set, "ObjectNr = %d", static_cast<int>(number));
         });
     if (FAILED(hr))
