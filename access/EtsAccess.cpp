@@ -46,6 +46,8 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     m_ParameterMap.clear();
     m_UiParameterMap.clear();
     m_index.clear();
+    m_direct.clear();
+    m_childLists.clear();
 
     ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
     HRESULT hr = m_pDevice->get_Parameters(list.GetAddressOf());
@@ -77,7 +79,7 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
         }
         if (m_ParameterMap.count(number))
             continue; // the first entry of a number stays
-        m_index.emplace(number, Entry{parameter.Get(), ui.Get()});
+        AddEntry(number, Entry{parameter.Get(), ui.Get()});
         m_ParameterMap.emplace(number, std::move(parameter));
         m_UiParameterMap.emplace(number, std::move(ui));
     }
@@ -89,24 +91,45 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     return S_OK;
 }
 
+void CEtsAccess::AddEntry(UniqueNr uniqueNr, Entry entry)
+{
+    if (uniqueNr >= 0 && uniqueNr < kDirectLimit) {
+        if (static_cast<std::size_t>(uniqueNr) >= m_direct.size())
+            m_direct.resize(static_cast<std::size_t>(uniqueNr) + 1);
+        m_direct[static_cast<std::size_t>(uniqueNr)] = entry;
+    } else {
+        m_index.emplace(uniqueNr, entry);
+    }
+}
+
+const CEtsAccess::Entry* CEtsAccess::FindEntry(UniqueNr uniqueNr) const
+{
+    if (uniqueNr >= 0 && static_cast<std::size_t>(uniqueNr) < m_direct.size()) {
+        const Entry& entry = m_direct[static_cast<std::size_t>(uniqueNr)];
+        return entry.parameter ? &entry : nullptr;
+    }
+    auto it = m_index.find(uniqueNr);
+    return it == m_index.end() ? nullptr : &it->second;
+}
+
 IEtsDeviceParameter* CEtsAccess::GetDeviceParameterPointer(UniqueNr uniqueNr) const
 {
-    auto it = m_index.find(uniqueNr);
-    if (it == m_index.end()) {
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return nullptr;
     }
-    return it->second.parameter;
+    return entry->parameter;
 }
 
 IEtsUIParameter* CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr) const
 {
-    auto it = m_index.find(uniqueNr);
-    if (it == m_index.end()) {
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry) {
         TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return nullptr;
     }
-    return it->second.ui;
+    return entry->ui;
 }
 
 HRESULT CEtsAccess::GetPointerUIParameter(UniqueNr uniqueNr, ComPtr<IEtsUIParameter>& parameter) const
@@ -282,7 +305,7 @@ HRESULT CEtsAccess::GetParameterType(UniqueNr uniqueNr, IEtsUIParameter* paramet
     return hr;
 }
 
-template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parameter, Visit visit) const
+bool CEtsAccess::ReadDependents(IEtsUIParameter* parameter, std::vector<ComPtr<IEtsUIParameter>>& children) const
 {
     ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
     std::int32_t count = 0;
@@ -292,16 +315,54 @@ template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parame
     if (FAILED(hr) || !dependents) {
         if (FAILED(hr))
             TRACE_HR(TRACE_ERROR, hr);
-        return;
+        return false;
     }
+    bool complete = true;
+    children.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (std::int32_t i = 1; i <= count; ++i) {
         ComPtr<IEtsUIParameter> child;
         if (hr = dependents->Item(Variant::I4(i), child.GetAddressOf()); FAILED(hr) || !child) {
             TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
+            complete = false;
             continue;
         }
-        visit(child.Get());
+        children.push_back(std::move(child));
     }
+    return complete;
+}
+
+template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parameter, Visit visit) const
+{
+    // The dependency tree of an application program does not change: a list read in full, whose
+    // items are all parameters of the device, is kept as those parameters' entries.
+    std::int32_t number = 0;
+    const Entry* entry = SUCCEEDED(parameter->get_UniqueNumber(&number)) ? FindEntry(number) : nullptr;
+    if (entry && entry->children >= 0) {
+        for (IEtsUIParameter* child : m_childLists[static_cast<std::size_t>(entry->children)])
+            visit(child);
+        return;
+    }
+    std::vector<ComPtr<IEtsUIParameter>> children;
+    const bool complete = ReadDependents(parameter, children);
+    if (entry && complete && entry->children == Entry::kUnknown) {
+        std::vector<IEtsUIParameter*> list;
+        list.reserve(children.size());
+        for (const ComPtr<IEtsUIParameter>& child : children) {
+            std::int32_t childNumber = 0;
+            const Entry* known = SUCCEEDED(child->get_UniqueNumber(&childNumber)) ? FindEntry(childNumber) : nullptr;
+            if (!known)
+                break;
+            list.push_back(known->ui);
+        }
+        if (list.size() == children.size()) {
+            entry->children = static_cast<std::int32_t>(m_childLists.size());
+            m_childLists.push_back(std::move(list));
+        } else {
+            entry->children = Entry::kUncached;
+        }
+    }
+    for (const ComPtr<IEtsUIParameter>& child : children)
+        visit(child.Get());
 }
 
 HRESULT CEtsAccess::GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) const
@@ -463,10 +524,10 @@ HRESULT CEtsAccess::ResetParameter(UniqueNr uniqueNr)
 HRESULT CEtsAccess::ResetDependentParameters(UniqueNr uniqueNr, bool parent)
 {
     TRACE_MSG(TRACE_INFO, "UniqueNr = %ld, Parent = %d", AsLong(uniqueNr), parent ? 1 : 0);
-    auto it = m_index.find(uniqueNr);
-    if (it == m_index.end())
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry)
         return S_OK;
-    ResetDependentsOf(it->second.ui, parent);
+    ResetDependentsOf(entry->ui, parent);
     return S_OK;
 }
 
@@ -503,12 +564,12 @@ HRESULT CEtsAccess::GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int
 HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                                   bool defaults) const
 {
-    auto it = m_index.find(uniqueNr);
-    if (it == m_index.end()) {
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry) {
         TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
         return E_POINTER;
     }
-    CollectValuesOf(it->second.ui, values, argument, key, defaults);
+    CollectValuesOf(entry->ui, values, argument, key, defaults);
     return S_OK;
 }
 

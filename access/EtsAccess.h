@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 using UniqueNr = std::int32_t;
 
@@ -96,6 +97,8 @@ private:
     // Calls visit(child) for each parameter that depends on this one, in the host's order; failures
     // of the list are traced and end the walk, a failed item is traced and skipped.
     template <class Visit> void ForEachDependent(IEtsUIParameter* parameter, Visit visit) const;
+    // The parameters that depend on this one; false when the list or an item could not be read.
+    bool ReadDependents(IEtsUIParameter* parameter, std::vector<ComPtr<IEtsUIParameter>>& children) const;
     HRESULT CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                           bool defaults) const;
     void CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
@@ -105,13 +108,22 @@ private:
     ComPtr<IEtsDevice> m_pDevice;
     ParameterMap m_ParameterMap;
     UiParameterMap m_UiParameterMap;
-    // Lookups by number are the hot path of every read and write; the maps keep the order.
+    // Lookups by number are the hot path of every read and write; the maps keep the order. Numbers
+    // below kDirectLimit are found by position, any others by hash.
     struct Entry
     {
-        IEtsDeviceParameter* parameter;
-        IEtsUIParameter* ui;
+        static constexpr std::int32_t kUnknown = -1, kUncached = -2;
+        IEtsDeviceParameter* parameter = nullptr;
+        IEtsUIParameter* ui = nullptr;
+        // The position of the parameter's dependents in m_childLists, once read.
+        mutable std::int32_t children = kUnknown;
     };
+    static constexpr UniqueNr kDirectLimit = 1 << 17;
+    const Entry* FindEntry(UniqueNr uniqueNr) const;
+    void AddEntry(UniqueNr uniqueNr, Entry entry);
+    std::vector<Entry> m_direct;
     std::unordered_map<UniqueNr, Entry> m_index;
+    mutable std::vector<std::vector<IEtsUIParameter*>> m_childLists;
 
 protected:
     bool m_bModified = false;
