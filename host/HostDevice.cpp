@@ -69,7 +69,13 @@ HRESULT CHostDevice::get_CommObjects(std::int16_t visibleOnly, IEtsCollection<IE
 {
     if (!objects)
         return E_POINTER;
-    return MakeCommObjectList(m_context, visibleOnly != 0).CopyTo(objects);
+    if (!m_objectItems)
+        m_objectItems = std::make_shared<CommObjectItems>(m_context);
+    if (visibleOnly)
+        return MakeCommObjectList(m_objectItems, true).CopyTo(objects);
+    if (!m_allObjects)
+        m_allObjects = MakeCommObjectList(m_objectItems, false);
+    return m_allObjects.CopyTo(objects);
 }
 
 HRESULT CHostDevice::get_IndividualAddress(std::string* address)

@@ -28,6 +28,8 @@ private:
     std::string m_manufacturerName;
 };
 
+class CommObjectItems;
+
 class CHostDevice final : public ComObject<IEtsDevice>
 {
 public:
@@ -46,4 +48,7 @@ public:
 private:
     std::shared_ptr<DeviceContext> m_context;
     ComPtr<IEtsCollection<IEtsDeviceParameter>> m_parameters;
+    std::shared_ptr<CommObjectItems> m_objectItems;
+    // The list of all objects never changes; the visible ones are listed anew on every call.
+    ComPtr<IEtsCollection<IEtsCommObject>> m_allObjects;
 };

@@ -369,22 +369,36 @@ HRESULT CHostCommObject::put_DatapointSubtype(IEtsDatapointSubtype* subtype)
     });
 }
 
-ComPtr<IEtsCollection<IEtsCommObject>> MakeCommObjectList(const std::shared_ptr<DeviceContext>& context,
+ComPtr<IEtsCommObject> CommObjectItems::Item(std::size_t object)
+{
+    if (m_items.empty())
+        m_items.resize(m_context->Model().ObjectCount());
+    ComPtr<IEtsCommObject>& slot = m_items[object];
+    if (!slot)
+        slot = MakeComObject<CHostCommObject>(m_context, object);
+    return slot;
+}
+
+ComPtr<IEtsCollection<IEtsCommObject>> MakeCommObjectList(const std::shared_ptr<CommObjectItems>& items,
                                                           bool visibleOnly)
 {
-    const CatalogueModel& model = context->Model();
+    DeviceContext& context = items->Context();
+    const CatalogueModel& model = context.Model();
     std::vector<std::size_t> positions;
     std::vector<std::int64_t> keys;
+    positions.reserve(model.ObjectCount());
+    keys.reserve(model.ObjectCount());
     for (std::size_t o = 0; o < model.ObjectCount(); ++o) {
         bool visible = true;
-        if (visibleOnly && (FAILED(context->IsObjectVisible(o, &visible)) || !visible))
+        if (visibleOnly && (FAILED(context.IsObjectVisible(o, &visible)) || !visible))
             continue;
         positions.push_back(o);
         keys.push_back(model.Object(o).uniqueNumber);
     }
-    auto factory = [context, positions](std::size_t i) -> ComPtr<IEtsCommObject> {
-        return MakeComObject<CHostCommObject>(context, positions[i]);
+    const std::size_t count = positions.size();
+    auto factory = [items, positions = std::move(positions)](std::size_t i) {
+        return items->Item(positions[i]);
     };
-    return MakeComObject<CHostList<IEtsCommObject>>(positions.size(), factory, "UniqueNumber",
+    return MakeComObject<CHostList<IEtsCommObject>>(count, std::move(factory), "UniqueNumber",
                                                     KeyFinder(std::move(keys)));
 }

@@ -96,6 +96,21 @@ private:
     std::size_t m_object;
 };
 
+// The host objects of a device's communication objects, made on first use and shared by every list
+// of them (walks over all objects are the hot path of many operations).
+class CommObjectItems
+{
+public:
+    explicit CommObjectItems(std::shared_ptr<DeviceContext> context) : m_context(std::move(context)) {}
+    DeviceContext& Context() const { return *m_context; }
+    // The object at a catalogue position.
+    ComPtr<IEtsCommObject> Item(std::size_t object);
+
+private:
+    std::shared_ptr<DeviceContext> m_context;
+    std::vector<ComPtr<IEtsCommObject>> m_items;
+};
+
 // The device's objects (all, or those visible now), queried with "$(UniqueNumber)=n".
-ComPtr<IEtsCollection<IEtsCommObject>> MakeCommObjectList(const std::shared_ptr<DeviceContext>& context,
+ComPtr<IEtsCollection<IEtsCommObject>> MakeCommObjectList(const std::shared_ptr<CommObjectItems>& items,
                                                           bool visibleOnly);
