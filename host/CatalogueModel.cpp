@@ -38,6 +38,11 @@ std::shared_ptr<const CatalogueModel> CatalogueModel::Build(std::shared_ptr<cons
         else if (value.vt() == VT_UI4 || value.vt() == VT_UI2)
             value = NumberVariant(value.vt() == VT_UI4 ? value.ulVal() : value.uiVal());
         model->m_defaults.push_back(std::move(value));
+        std::vector<std::int32_t> values;
+        for (const CatalogueEnumValue& e : p.enumValues)
+            values.push_back(e.value);
+        std::sort(values.begin(), values.end());
+        model->m_enumValues.push_back(std::move(values));
     }
     model->m_parent.assign(n, kNone);
     model->m_children.assign(n, {});

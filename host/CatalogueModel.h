@@ -44,6 +44,8 @@ public:
         return m_subtreeObjects[position];
     }
     bool HasCondition(std::size_t position, std::int32_t parentValue) const;
+    // An enumeration's values, ascending (empty for other kinds).
+    const std::vector<std::int32_t>& SortedEnumValues(std::size_t position) const { return m_enumValues[position]; }
     // The default in the form values travel in: VT_I4 when it fits, VT_UI4 above 0x7FFFFFFF, VT_BSTR
     // for texts, empty for parameters without a value.
     const Variant& DefaultValue(std::size_t position) const { return m_defaults[position]; }
@@ -67,6 +69,7 @@ private:
     std::shared_ptr<const Catalogue> m_catalogue;
     std::unordered_map<std::int32_t, std::size_t> m_positions;
     std::vector<Variant> m_defaults;
+    std::vector<std::vector<std::int32_t>> m_enumValues;
     std::vector<std::size_t> m_parent;
     std::vector<std::vector<std::size_t>> m_children;
     std::vector<std::vector<std::size_t>> m_subtreeObjects;

@@ -107,7 +107,12 @@ HRESULT DeviceContext::Load()
         seen[position] = true;
     });
     std::vector<ObjectRecord> objects;
-    if (!read || !m_store->Objects(m_device.id, objects))
+    std::vector<std::vector<std::int32_t>> associations(m_model->ObjectCount());
+    if (!read || !m_store->Objects(m_device.id, objects) ||
+        !m_store->ForEachAssociation(m_device.id, [&](std::uint16_t number, std::int32_t address) {
+            if (std::size_t o = m_model->ObjectByNumber(number); o != CatalogueModel::kNone)
+                associations[o].push_back(address);
+        }))
         return E_FAIL;
     // Numbers the catalogue added after the project was made read as their defaults.
     for (std::size_t i = 0; i < n; ++i) {
@@ -125,6 +130,7 @@ HRESULT DeviceContext::Load()
         if (o != CatalogueModel::kNone)
             m_objects[o] = std::move(record);
     }
+    m_associations = std::move(associations);
     m_generation = generation;
     return S_OK;
 }
@@ -171,7 +177,8 @@ StoredValue DeviceContext::ToStored(const Variant& value)
     }
 }
 
-HRESULT DeviceContext::Accept(const CatalogueParameter& p, const Variant& value, Variant* accepted)
+HRESULT DeviceContext::Accept(const CatalogueParameter& p, const Variant& value, Variant* accepted,
+                              const std::vector<std::int32_t>* sortedEnumValues)
 {
     if (value.IsEmptyOrNull())
         return DISP_E_TYPEMISMATCH;
@@ -212,6 +219,11 @@ HRESULT DeviceContext::Accept(const CatalogueParameter& p, const Variant& value,
         }
         if (p.baseType <= 2) {
             if (number < p.minimum || number > p.maximum)
+                return ETS_E_OUT_OF_RANGE;
+        } else if (sortedEnumValues) {
+            if (number < INT32_MIN || number > INT32_MAX ||
+                !std::binary_search(sortedEnumValues->begin(), sortedEnumValues->end(),
+                                    static_cast<std::int32_t>(number)))
                 return ETS_E_OUT_OF_RANGE;
         } else {
             auto it = std::find_if(p.enumValues.begin(), p.enumValues.end(),
@@ -272,37 +284,45 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
         return hr;
     const CatalogueParameter& p = m_model->Parameter(position);
     Variant accepted;
-    if (HRESULT hr = Accept(p, value, &accepted); FAILED(hr))
+    if (HRESULT hr = Accept(p, value, &accepted, &m_model->SortedEnumValues(position)); FAILED(hr))
         return hr;
     if (accepted == m_values[position])
         return S_OK;
 
+    // Only this value changes: a child's visibility follows its own condition on it, and nothing
+    // below a hidden parameter is visible before or after.
+    const bool visible = VisibleNow(position);
     const auto& children = m_model->Children(position);
     const auto& objects = m_model->SubtreeObjects(position);
-    std::vector<bool> childrenBefore, objectsBefore;
-    for (std::size_t c : children)
-        childrenBefore.push_back(VisibleNow(c));
-    for (std::size_t o : objects)
-        objectsBefore.push_back(ObjectVisibleNow(o));
+    std::vector<bool> objectsBefore;
+    if (visible) {
+        objectsBefore.reserve(objects.size());
+        for (std::size_t o : objects)
+            objectsBefore.push_back(ObjectVisibleNow(o));
+    }
 
+    const std::int32_t before = m_values[position].IntPart(), after = accepted.IntPart();
     Variant previous = std::exchange(m_values[position], accepted);
     bool changed = false;
-    for (std::size_t i = 0; i < children.size(); ++i)
-        changed = changed || VisibleNow(children[i]) != childrenBefore[i];
-    std::vector<std::uint16_t> hidden;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        bool now = ObjectVisibleNow(objects[i]);
-        changed = changed || now != objectsBefore[i];
-        if (objectsBefore[i] && !now)
-            hidden.push_back(m_model->Object(objects[i]).number);
+    std::vector<std::size_t> hidden;
+    if (visible) {
+        for (std::size_t c : children)
+            changed = changed || m_model->HasCondition(c, before) != m_model->HasCondition(c, after);
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            bool now = ObjectVisibleNow(objects[i]);
+            changed = changed || now != objectsBefore[i];
+            if (objectsBefore[i] && !now)
+                hidden.push_back(objects[i]);
+        }
     }
 
     // An object that disappears takes its associations with it, in the same change as the value.
     auto write = [&] {
         if (!m_store->SetParameterValue(m_device.id, p.uniqueNr, ToStored(accepted)))
             return false;
-        for (std::uint16_t number : hidden) {
-            if (!m_store->DeleteAssociations(m_device.id, number))
+        for (std::size_t o : hidden) {
+            if (!m_associations[o].empty() &&
+                !m_store->DeleteAssociations(m_device.id, m_model->Object(o).number))
                 return false;
         }
         return true;
@@ -314,6 +334,8 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
                      m_store->LastError().c_str());
         return E_FAIL;
     }
+    for (std::size_t o : hidden)
+        m_associations[o].clear();
     return changed ? ETS_S_PARAMETER_SET : S_OK;
 }
 
@@ -331,6 +353,8 @@ HRESULT DeviceContext::SetObject(std::size_t object, const ObjectRecord& record)
         return hr;
     ObjectRecord r = record;
     r.number = m_objects[object].number;
+    if (r == m_objects[object])
+        return S_OK;
     if (!m_store->SetObject(m_device.id, r)) {
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "ObjectNr = %d: %s", r.number, m_store->LastError().c_str());
         return E_FAIL;
@@ -349,8 +373,9 @@ HRESULT DeviceContext::IsObjectVisible(std::size_t object, bool* visible)
 
 HRESULT DeviceContext::Associations(std::size_t object, std::vector<std::int32_t>& addresses)
 {
-    if (!m_store->Associations(m_device.id, m_model->Object(object).number, addresses))
-        return E_FAIL;
+    if (HRESULT hr = EnsureCurrent(); FAILED(hr))
+        return hr;
+    addresses = m_associations[object];
     return S_OK;
 }
 
@@ -373,10 +398,18 @@ HRESULT DeviceContext::AddAssociation(std::size_t object, std::int32_t address)
         return m_store->SetObject(m_device.id, m_objects[object]) &&
                m_store->AddAssociation(m_device.id, m_objects[object].number, address);
     });
-    return ok ? S_OK : E_FAIL;
+    if (!ok)
+        return E_FAIL;
+    m_associations[object].push_back(address);
+    return S_OK;
 }
 
 HRESULT DeviceContext::DeleteAssociation(std::size_t object, std::int32_t address)
 {
-    return m_store->DeleteAssociation(m_device.id, m_model->Object(object).number, address) ? S_OK : E_FAIL;
+    if (HRESULT hr = EnsureCurrent(); FAILED(hr))
+        return hr;
+    if (!m_store->DeleteAssociation(m_device.id, m_model->Object(object).number, address))
+        return E_FAIL;
+    std::erase(m_associations[object], address);
+    return S_OK;
 }

@@ -1,4 +1,5 @@
-// The state of one device behind its host objects: parameter values and object settings loaded once,
+// The state of one device behind its host objects: parameter values, object settings and associations
+// loaded once,
 // type and range checks, visibility from the dependency tree, and every change written to the store.
 #pragma once
 
@@ -54,7 +55,9 @@ public:
     HRESULT DeleteAssociation(std::size_t object, std::int32_t address);
 
     // The value the type makes of a written variant (exposed for the command line's checks).
-    static HRESULT Accept(const CatalogueParameter& parameter, const Variant& value, Variant* accepted);
+    // An enumeration is checked against sortedEnumValues when given, else against the parameter's list.
+    static HRESULT Accept(const CatalogueParameter& parameter, const Variant& value, Variant* accepted,
+                          const std::vector<std::int32_t>* sortedEnumValues = nullptr);
     static StoredValue ToStored(const Variant& value);
 
 private:
@@ -70,4 +73,6 @@ private:
     std::uint64_t m_generation = 0;
     std::vector<Variant> m_values;
     std::vector<ObjectRecord> m_objects;
+    // The group addresses of each object (by catalogue position), as the store has them.
+    std::vector<std::vector<std::int32_t>> m_associations;
 };

@@ -303,11 +303,12 @@ bool ProjectStore::Fail(const char* what)
     return false;
 }
 
-bool ProjectStore::Wrote(bool ok, const char* what)
+bool ProjectStore::Wrote(bool ok, const char* what, bool tree)
 {
     if (!ok)
         return Fail(what);
-    ++m_revision;
+    if (tree)
+        ++m_revision;
     return true;
 }
 
@@ -333,6 +334,7 @@ bool ProjectStore::BeginSession()
     }
     if (rc != SQLITE_OK)
         return Fail("starting the editing session");
+    m_inSession = true;
     return true;
 }
 
@@ -342,8 +344,11 @@ bool ProjectStore::Commit()
         m_lastError = "No editing session is running.";
         return false;
     }
+    if (!FlushParameterValues())
+        return false;
     if (m_db.Exec("COMMIT") != SQLITE_OK)
         return Fail("saving the project");
+    m_inSession = false;
     ++m_revision;
     return true;
 }
@@ -355,6 +360,9 @@ bool ProjectStore::Rollback()
         return false;
     }
     bool ok = m_db.Exec("ROLLBACK") == SQLITE_OK;
+    ForgetPendingSlots();
+    m_pending.clear();
+    m_inSession = InSession();
     ++m_generation;
     ++m_revision;
     return ok || Fail("dropping the changes");
@@ -364,9 +372,28 @@ bool ProjectStore::Atomically(const std::function<bool()>& writes)
 {
     if (m_db.Exec("SAVEPOINT atomically") != SQLITE_OK)
         return Fail("starting a change");
+    // Buffered parameter values are not in the savepoint: their changes are logged and undone here.
+    const std::size_t undoMark = m_undo.size();
+    ++m_atomicDepth;
     bool ok = writes();
-    if (ok)
+    --m_atomicDepth;
+    if (ok) {
+        if (m_atomicDepth == 0)
+            m_undo.clear();
         return m_db.Exec("RELEASE atomically") == SQLITE_OK || Fail("finishing a change");
+    }
+    while (m_undo.size() > undoMark) {
+        UndoValue& undo = m_undo.back();
+        std::int32_t& slot = PendingSlots(undo.device)[static_cast<std::size_t>(undo.uniqueNr)];
+        if (undo.previous) {
+            m_pending[static_cast<std::size_t>(slot)].value = std::move(*undo.previous);
+        } else {
+            // Values buffered first inside the change are the last ones buffered.
+            slot = -1;
+            m_pending.pop_back();
+        }
+        m_undo.pop_back();
+    }
     std::string why = m_lastError;
     m_db.Exec("ROLLBACK TO atomically");
     m_db.Exec("RELEASE atomically");
@@ -393,7 +420,7 @@ std::optional<std::string> ProjectStore::Name()
 bool ProjectStore::SetName(const std::string& name)
 {
     StatementLease stmt = Statement("UPDATE project SET name = ? WHERE id = 1");
-    return stmt && Wrote(stmt->Bind(1, name).Run(), "storing the project name");
+    return stmt && Wrote(stmt->Bind(1, name).Run(), "storing the project name", true);
 }
 
 std::optional<int> ProjectStore::AddressLevels()
@@ -414,7 +441,7 @@ bool ProjectStore::SetAddressLevels(int levels)
         return false;
     }
     StatementLease stmt = Statement("UPDATE project SET address_levels = ? WHERE id = 1");
-    return stmt && Wrote(stmt->Bind(1, std::int64_t{levels}).Run(), "storing the group address notation");
+    return stmt && Wrote(stmt->Bind(1, std::int64_t{levels}).Run(), "storing the group address notation", true);
 }
 
 bool ProjectStore::GroupNodes(SqliteStatement* stmt, std::vector<GroupNodeRecord>& groups, const char* what)
@@ -449,7 +476,7 @@ bool ProjectStore::MainGroups(std::vector<GroupNodeRecord>& groups)
 bool ProjectStore::AddMainGroup(std::int32_t main, const std::string& name)
 {
     StatementLease stmt = Statement("INSERT INTO main_groups(main, name) VALUES (?, ?)");
-    return stmt && Wrote(stmt->Bind(1, std::int64_t{main}).Bind(2, name).Run(), "adding the main group");
+    return stmt && Wrote(stmt->Bind(1, std::int64_t{main}).Bind(2, name).Run(), "adding the main group", true);
 }
 
 bool ProjectStore::MiddleGroups(std::int32_t main, std::vector<GroupNodeRecord>& groups)
@@ -464,7 +491,7 @@ bool ProjectStore::AddMiddleGroup(std::int32_t main, std::int32_t middle, const 
 {
     StatementLease stmt = Statement("INSERT INTO middle_groups(main, middle, name) VALUES (?, ?, ?)");
     return stmt && Wrote(stmt->Bind(1, std::int64_t{main}).Bind(2, std::int64_t{middle}).Bind(3, name).Run(),
-                         "adding the middle group");
+                         "adding the middle group", true);
 }
 
 bool ProjectStore::GroupAddresses(std::vector<GroupAddressRecord>& addresses)
@@ -504,7 +531,7 @@ bool ProjectStore::AddGroupAddress(std::int32_t address, const std::string& name
     StatementLease stmt = Statement(
         "INSERT INTO group_addresses(address, main, middle, name) VALUES (?1, ?1 >> 11, (?1 >> 8) & 7, ?2)");
     return stmt &&
-           Wrote(stmt->Bind(1, std::int64_t{address}).Bind(2, name).Run(), "adding the group address");
+           Wrote(stmt->Bind(1, std::int64_t{address}).Bind(2, name).Run(), "adding the group address", true);
 }
 
 bool ProjectStore::Devices(std::vector<DeviceRecord>& devices)
@@ -545,7 +572,7 @@ bool ProjectStore::AddDevice(DeviceRecord& device)
         .Bind(5, std::int64_t{device.applicationNumber})
         .Bind(6, std::int64_t{device.applicationVersion})
         .Bind(7, std::int64_t{device.maskVersion});
-    if (!Wrote(stmt->Run(), "adding the device"))
+    if (!Wrote(stmt->Run(), "adding the device", true))
         return false;
     device.id = sqlite3_last_insert_rowid(m_db.Handle());
     return true;
@@ -562,6 +589,8 @@ bool ProjectStore::ParameterValues(std::int64_t device, std::vector<StoredParame
 bool ProjectStore::ForEachParameterValue(std::int64_t device,
                                          const std::function<void(std::int32_t, StoredValue&&)>& row)
 {
+    if (!FlushParameterValues())
+        return false;
     StatementLease stmt =
         Statement("SELECT unique_nr, value FROM parameter_values WHERE device = ? ORDER BY unique_nr");
     if (!stmt)
@@ -579,6 +608,71 @@ bool ProjectStore::ForEachParameterValue(std::int64_t device,
 }
 
 bool ProjectStore::SetParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value)
+{
+    if (!m_inSession || uniqueNr < 0 || uniqueNr >= kMaxBufferedNr)
+        return WriteParameterValue(device, uniqueNr, value);
+    // One buffered value per number: the last one written.
+    std::vector<std::int32_t>& slots = PendingSlots(device);
+    if (static_cast<std::size_t>(uniqueNr) >= slots.size())
+        slots.resize(static_cast<std::size_t>(uniqueNr) + 1, -1);
+    std::int32_t& slot = slots[static_cast<std::size_t>(uniqueNr)];
+    if (m_atomicDepth > 0)
+        m_undo.push_back({device, uniqueNr,
+                          slot >= 0 ? std::optional<StoredValue>(m_pending[static_cast<std::size_t>(slot)].value)
+                                    : std::nullopt});
+    if (slot >= 0) {
+        m_pending[static_cast<std::size_t>(slot)].value = value;
+    } else {
+        slot = static_cast<std::int32_t>(m_pending.size());
+        m_pending.push_back({device, uniqueNr, value});
+    }
+    return true;
+}
+
+std::vector<std::int32_t>& ProjectStore::PendingSlots(std::int64_t device)
+{
+    for (auto& [id, slots] : m_pendingSlots)
+        if (id == device)
+            return slots;
+    return m_pendingSlots.emplace_back(device, std::vector<std::int32_t>{}).second;
+}
+
+void ProjectStore::ForgetPendingSlots()
+{
+    // The slot tables keep their size: a session writes the same numbers again and again.
+    for (const PendingValue& p : m_pending)
+        PendingSlots(p.device)[static_cast<std::size_t>(p.uniqueNr)] = -1;
+}
+
+bool ProjectStore::FlushParameterValues()
+{
+    if (m_pending.empty())
+        return true;
+    // Inside Atomically a rollback of the savepoint would take values written before it along.
+    if (m_atomicDepth > 0) {
+        m_lastError = "Buffered parameter values cannot be written inside a change.";
+        return false;
+    }
+    // Rows in key order touch each page once.
+    ForgetPendingSlots();
+    std::vector<PendingValue> pending = std::move(m_pending);
+    m_pending.clear();
+    std::sort(pending.begin(), pending.end(), [](const PendingValue& a, const PendingValue& b) {
+        return a.device != b.device ? a.device < b.device : a.uniqueNr < b.uniqueNr;
+    });
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        const PendingValue& p = pending[i];
+        if (!WriteParameterValue(p.device, p.uniqueNr, p.value)) {
+            // Nothing is lost: what is not written stays for the next try.
+            for (std::size_t k = i; k < pending.size(); ++k)
+                SetParameterValue(pending[k].device, pending[k].uniqueNr, pending[k].value);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ProjectStore::WriteParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value)
 {
     StatementLease stmt = Statement("INSERT INTO parameter_values(device, unique_nr, value) VALUES (?, ?, ?) "
                                     "ON CONFLICT(device, unique_nr) DO UPDATE SET value = excluded.value");
@@ -631,6 +725,20 @@ bool ProjectStore::SetObject(std::int64_t device, const ObjectRecord& object)
         .Bind(6, std::int64_t{object.datapointMain})
         .Bind(7, std::int64_t{object.datapointSub});
     return Wrote(stmt->Run(), "storing a communication object");
+}
+
+bool ProjectStore::ForEachAssociation(std::int64_t device,
+                                      const std::function<void(std::uint16_t, std::int32_t)>& row)
+{
+    StatementLease stmt =
+        Statement("SELECT object, address FROM associations WHERE device = ? ORDER BY object, id");
+    if (!stmt)
+        return false;
+    stmt->Bind(1, device);
+    int rc;
+    while ((rc = stmt->Step()) == SQLITE_ROW)
+        row(static_cast<std::uint16_t>(stmt->Int(0)), static_cast<std::int32_t>(stmt->Int(1)));
+    return rc == SQLITE_DONE || Fail("reading the associations");
 }
 
 bool ProjectStore::Associations(std::int64_t device, std::uint16_t object,

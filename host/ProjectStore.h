@@ -61,6 +61,8 @@ struct ObjectRecord
     std::uint8_t flags = 0; // bit n = EtsObjectFlag n
     std::int32_t datapointMain = -1;
     std::int32_t datapointSub = -1;
+
+    bool operator==(const ObjectRecord&) const = default;
 };
 
 class ProjectStore
@@ -72,6 +74,8 @@ public:
     // The format of the file; PRAGMA user_version holds it, PRAGMA application_id marks the file.
     static constexpr int kSchemaVersion = 1;
     static constexpr std::int32_t kApplicationId = 0x564C5452; // "VLTR"
+    // Parameter numbers from this one on are written at once, not buffered.
+    static constexpr std::int32_t kMaxBufferedNr = 1 << 20;
 
     // Opens an existing project. A missing file, a file that is no project, one of a newer format
     // or a damaged one gives nothing and a text that says so; the file is not changed.
@@ -102,7 +106,8 @@ public:
     bool InSession() const;
     // Changes when a rollback dropped changes: holders of cached values reload.
     std::uint64_t Generation() const { return m_generation; }
-    // Changes with every write and every rollback: holders of cached lists rebuild them.
+    // Changes with every write of the project's name, notation, group address tree or devices and
+    // with every rollback: holders of cached lists rebuild them.
     std::uint64_t Revision() const { return m_revision; }
 
     // Project.
@@ -133,12 +138,20 @@ public:
     // The same, row by row, without a list in between.
     bool ForEachParameterValue(std::int64_t device,
                                const std::function<void(std::int32_t, StoredValue&&)>& row);
+    // Inside an editing session the value is buffered and reaches the file's transaction with the
+    // commit (or the next read of values): an import writes every value, most of them twice, and
+    // one row write per value would cost more than all the rest of it.
     bool SetParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value);
+    // Writes the buffered values into the session's transaction; the last value of a number wins.
+    bool FlushParameterValues();
 
     // Communication object settings of a device, ascending by number.
     bool Objects(std::int64_t device, std::vector<ObjectRecord>& objects);
     bool SetObject(std::int64_t device, const ObjectRecord& object);
 
+    // Every association of a device, by object ascending, each object's sending address first.
+    bool ForEachAssociation(std::int64_t device,
+                            const std::function<void(std::uint16_t object, std::int32_t address)>& row);
     // Group addresses associated with an object, the sending one first.
     bool Associations(std::int64_t device, std::uint16_t object, std::vector<std::int32_t>& addresses);
     bool AddAssociation(std::int64_t device, std::uint16_t object, std::int32_t address);
@@ -148,7 +161,7 @@ public:
     // Runs several writes as one: all of them or none.
     bool Atomically(const std::function<bool()>& writes);
 
-    // The connection, for tests and diagnostics.
+    // The connection, for tests and diagnostics (buffered values are in it after FlushParameterValues).
     sqlite3* Handle() const { return m_db.Handle(); }
 
 private:
@@ -156,7 +169,7 @@ private:
     bool CreateSchema(const std::string& name, int addressLevels);
     StatementLease Statement(const char* sql);
     bool Fail(const char* what);
-    bool Wrote(bool ok, const char* what);
+    bool Wrote(bool ok, const char* what, bool tree = false);
     bool GroupNodes(SqliteStatement* stmt, std::vector<GroupNodeRecord>& groups, const char* what);
     bool AddressList(SqliteStatement* stmt, std::vector<GroupAddressRecord>& addresses, const char* what);
 
@@ -167,4 +180,29 @@ private:
     SqliteDb m_db;
     // Prepared once per connection, keyed by the address of the SQL literal.
     std::unordered_map<const char*, SqliteStatement> m_statements;
+
+    struct PendingValue
+    {
+        std::int64_t device;
+        std::int32_t uniqueNr;
+        StoredValue value;
+    };
+    bool WriteParameterValue(std::int64_t device, std::int32_t uniqueNr, const StoredValue& value);
+    std::vector<std::int32_t>& PendingSlots(std::int64_t device);
+    // Marks the buffered numbers as not buffered (the values themselves stay in m_pending).
+    void ForgetPendingSlots();
+    // Written values of the running session not yet in the transaction, one per number, and where
+    // each number's is (by device, then by number; -1: none).
+    std::vector<PendingValue> m_pending;
+    std::vector<std::pair<std::int64_t, std::vector<std::int32_t>>> m_pendingSlots;
+    // Buffered values changed inside Atomically, with what was buffered before (nothing: none was).
+    struct UndoValue
+    {
+        std::int64_t device;
+        std::int32_t uniqueNr;
+        std::optional<StoredValue> previous;
+    };
+    std::vector<UndoValue> m_undo;
+    bool m_inSession = false;
+    int m_atomicDepth = 0;
 };

@@ -214,7 +214,8 @@ TEST_F(ProjectStoreTest, AProcessKilledInsideASessionLeavesTheProjectAsItWas)
                   edit->BeginSession();
         for (std::int32_t nr : {10, 11, 12, 13, 14, 15, 16, 18, 65015})
             ok = ok && edit->SetParameterValue(device, nr, std::string(3000, 'k'));
-        ok = ok && edit->AddMainGroup(5, "Killed") && edit->SetName("Half-edited");
+        ok = ok && edit->FlushParameterValues() && edit->AddMainGroup(5, "Killed") &&
+             edit->SetName("Half-edited");
         char byte = ok ? 'y' : 'n';
         if (::write(ready[1], &byte, 1) != 1)
             ::_exit(3);
