@@ -191,6 +191,41 @@ TEST_F(ProjectStoreTest, SessionCommitsOrRollsBackAndKeepsASecondEditorOut)
     EXPECT_EQ(ValueOf(*reopened, 12), StoredValue(std::string("Hall")));
 }
 
+TEST_F(ProjectStoreTest, BufferedValuesOfASessionAreReadBackUndoneWithAFailedChangeAndSavedOnce)
+{
+    auto store = NewProject();
+    ASSERT_TRUE(store);
+    const std::int64_t device = DeviceId(*store);
+    ASSERT_TRUE(store->BeginSession());
+    for (std::int64_t v : {1, 2, 3})
+        ASSERT_TRUE(store->SetParameterValue(device, 11, v));
+    EXPECT_EQ(ValueOf(*store, 11), StoredValue(std::int64_t{3}));
+
+    // A change that fails takes back what it buffered: a new value and one buffered before it.
+    ASSERT_TRUE(store->SetParameterValue(device, 11, std::int64_t{4}));
+    EXPECT_FALSE(store->Atomically([&] {
+        return store->SetParameterValue(device, 11, std::int64_t{5}) &&
+               store->SetParameterValue(device, 12, std::string("Undone")) && false;
+    }));
+    EXPECT_EQ(ValueOf(*store, 11), StoredValue(std::int64_t{4}));
+    EXPECT_EQ(ValueOf(*store, 12), StoredValue(std::string("abc")));
+    EXPECT_TRUE(store->Atomically([&] { return store->SetParameterValue(device, 12, std::string("Kept")); }));
+    ASSERT_TRUE(store->SetParameterValue(device, 11, std::int64_t{6}));
+    ASSERT_TRUE(store->Commit());
+    EXPECT_EQ(ValueOf(*store, 11), StoredValue(std::int64_t{6}));
+    EXPECT_EQ(ValueOf(*store, 12), StoredValue(std::string("Kept")));
+
+    // Values buffered and dropped with the session never reach the file.
+    ASSERT_TRUE(store->BeginSession());
+    ASSERT_TRUE(store->SetParameterValue(device, 11, std::int64_t{7}));
+    ASSERT_TRUE(store->Rollback());
+    ASSERT_TRUE(store->BeginSession());
+    ASSERT_TRUE(store->SetParameterValue(device, 12, std::string("Later")));
+    ASSERT_TRUE(store->Commit());
+    EXPECT_EQ(ValueOf(*store, 11), StoredValue(std::int64_t{6}));
+    EXPECT_EQ(ValueOf(*store, 12), StoredValue(std::string("Later")));
+}
+
 TEST_F(ProjectStoreTest, AProcessKilledInsideASessionLeavesTheProjectAsItWas)
 {
     auto store = NewProject();
