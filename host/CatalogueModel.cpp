@@ -38,11 +38,21 @@ std::shared_ptr<const CatalogueModel> CatalogueModel::Build(std::shared_ptr<cons
         else if (value.vt() == VT_UI4 || value.vt() == VT_UI2)
             value = NumberVariant(value.vt() == VT_UI4 ? value.ulVal() : value.uiVal());
         model->m_defaults.push_back(std::move(value));
-        std::vector<std::int32_t> values;
+        ParameterCheck check;
+        check.minimum = p.minimum;
+        check.maximum = p.maximum;
+        check.uniqueNr = p.uniqueNr;
+        check.baseType = p.baseType;
+        std::vector<std::int32_t>& flat = model->m_flatValues;
+        check.enumBegin = static_cast<std::uint32_t>(flat.size());
         for (const CatalogueEnumValue& e : p.enumValues)
-            values.push_back(e.value);
-        std::sort(values.begin(), values.end());
-        model->m_enumValues.push_back(std::move(values));
+            flat.push_back(e.value);
+        std::sort(flat.begin() + check.enumBegin, flat.end());
+        check.enumCount = static_cast<std::uint32_t>(flat.size() - check.enumBegin);
+        check.conditionBegin = static_cast<std::uint32_t>(flat.size());
+        flat.insert(flat.end(), p.conditionValues.begin(), p.conditionValues.end());
+        check.conditionCount = static_cast<std::uint32_t>(p.conditionValues.size());
+        model->m_checks.push_back(check);
     }
     model->m_parent.assign(n, kNone);
     model->m_children.assign(n, {});
@@ -107,9 +117,10 @@ std::size_t CatalogueModel::PositionOf(std::int64_t uniqueNr) const
 
 bool CatalogueModel::HasCondition(std::size_t position, std::int32_t parentValue) const
 {
-    const auto& conditions = Parameter(position).conditionValues;
-    return conditions.empty() ||
-           std::find(conditions.begin(), conditions.end(), parentValue) != conditions.end();
+    const ParameterCheck& check = m_checks[position];
+    const std::int32_t* first = m_flatValues.data() + check.conditionBegin;
+    return check.conditionCount == 0 ||
+           std::find(first, first + check.conditionCount, parentValue) != first + check.conditionCount;
 }
 
 std::size_t CatalogueModel::ObjectByNumber(std::int64_t number) const

@@ -8,9 +8,22 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+// What a write checks of a parameter, kept apart from its texts so that the checks of many writes
+// stay in the cache.
+struct ParameterCheck
+{
+    std::int64_t minimum = 0;
+    std::int64_t maximum = 0;
+    std::int32_t uniqueNr = 0;
+    std::int32_t baseType = 0;
+    std::uint32_t enumBegin = 0, enumCount = 0;           // ascending values in EnumValuesOf
+    std::uint32_t conditionBegin = 0, conditionCount = 0; // parent values under which it exists
+};
 
 class CatalogueModel
 {
@@ -44,8 +57,12 @@ public:
         return m_subtreeObjects[position];
     }
     bool HasCondition(std::size_t position, std::int32_t parentValue) const;
+    const ParameterCheck& Check(std::size_t position) const { return m_checks[position]; }
     // An enumeration's values, ascending (empty for other kinds).
-    const std::vector<std::int32_t>& SortedEnumValues(std::size_t position) const { return m_enumValues[position]; }
+    std::span<const std::int32_t> SortedEnumValues(const ParameterCheck& check) const
+    {
+        return {m_flatValues.data() + check.enumBegin, check.enumCount};
+    }
     // The default in the form values travel in: VT_I4 when it fits, VT_UI4 above 0x7FFFFFFF, VT_BSTR
     // for texts, empty for parameters without a value.
     const Variant& DefaultValue(std::size_t position) const { return m_defaults[position]; }
@@ -69,7 +86,9 @@ private:
     std::shared_ptr<const Catalogue> m_catalogue;
     std::unordered_map<std::int32_t, std::size_t> m_positions;
     std::vector<Variant> m_defaults;
-    std::vector<std::vector<std::int32_t>> m_enumValues;
+    std::vector<ParameterCheck> m_checks;
+    // Enumeration values and condition values of all parameters, in ranges of m_checks.
+    std::vector<std::int32_t> m_flatValues;
     std::vector<std::size_t> m_parent;
     std::vector<std::vector<std::size_t>> m_children;
     std::vector<std::vector<std::size_t>> m_subtreeObjects;

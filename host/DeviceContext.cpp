@@ -125,13 +125,17 @@ HRESULT DeviceContext::Load()
     m_objects.reserve(m_model->ObjectCount());
     for (std::size_t o = 0; o < m_model->ObjectCount(); ++o)
         m_objects.push_back(StandardObjectSettings(m_model->Object(o)));
+    m_objectStored.assign(m_model->ObjectCount(), false);
     for (ObjectRecord& record : objects) {
         std::size_t o = m_model->ObjectByNumber(record.number);
-        if (o != CatalogueModel::kNone)
+        if (o != CatalogueModel::kNone) {
             m_objects[o] = std::move(record);
+            m_objectStored[o] = true;
+        }
     }
     m_associations = std::move(associations);
     m_generation = generation;
+    ++m_visibilityChanges;
     return S_OK;
 }
 
@@ -177,8 +181,8 @@ StoredValue DeviceContext::ToStored(const Variant& value)
     }
 }
 
-HRESULT DeviceContext::Accept(const CatalogueParameter& p, const Variant& value, Variant* accepted,
-                              const std::vector<std::int32_t>* sortedEnumValues)
+HRESULT DeviceContext::Accept(const ParameterCheck& p, std::span<const std::int32_t> sortedEnumValues,
+                              const Variant& value, Variant* accepted)
 {
     if (value.IsEmptyOrNull())
         return DISP_E_TYPEMISMATCH;
@@ -220,16 +224,10 @@ HRESULT DeviceContext::Accept(const CatalogueParameter& p, const Variant& value,
         if (p.baseType <= 2) {
             if (number < p.minimum || number > p.maximum)
                 return ETS_E_OUT_OF_RANGE;
-        } else if (sortedEnumValues) {
-            if (number < INT32_MIN || number > INT32_MAX ||
-                !std::binary_search(sortedEnumValues->begin(), sortedEnumValues->end(),
-                                    static_cast<std::int32_t>(number)))
-                return ETS_E_OUT_OF_RANGE;
-        } else {
-            auto it = std::find_if(p.enumValues.begin(), p.enumValues.end(),
-                                   [&](const CatalogueEnumValue& e) { return e.value == number; });
-            if (it == p.enumValues.end())
-                return ETS_E_OUT_OF_RANGE;
+        } else if (number < INT32_MIN || number > INT32_MAX ||
+                   !std::binary_search(sortedEnumValues.begin(), sortedEnumValues.end(),
+                                       static_cast<std::int32_t>(number))) {
+            return ETS_E_OUT_OF_RANGE;
         }
         if (number < INT32_MIN || number > UINT32_MAX)
             return ETS_E_OUT_OF_RANGE;
@@ -282,9 +280,9 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
 {
     if (HRESULT hr = EnsureCurrent(); FAILED(hr))
         return hr;
-    const CatalogueParameter& p = m_model->Parameter(position);
+    const ParameterCheck& check = m_model->Check(position);
     Variant accepted;
-    if (HRESULT hr = Accept(p, value, &accepted, &m_model->SortedEnumValues(position)); FAILED(hr))
+    if (HRESULT hr = Accept(check, m_model->SortedEnumValues(check), value, &accepted); FAILED(hr))
         return hr;
     if (accepted == m_values[position])
         return S_OK;
@@ -303,6 +301,8 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
 
     const std::int32_t before = m_values[position].IntPart(), after = accepted.IntPart();
     Variant previous = std::exchange(m_values[position], accepted);
+    if (!objects.empty())
+        ++m_visibilityChanges;
     bool changed = false;
     std::vector<std::size_t> hidden;
     if (visible) {
@@ -318,7 +318,7 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
 
     // An object that disappears takes its associations with it, in the same change as the value.
     auto write = [&] {
-        if (!m_store->SetParameterValue(m_device.id, p.uniqueNr, ToStored(accepted)))
+        if (!m_store->SetParameterValue(m_device.id, check.uniqueNr, ToStored(accepted)))
             return false;
         for (std::size_t o : hidden) {
             if (!m_associations[o].empty() &&
@@ -330,7 +330,7 @@ HRESULT DeviceContext::PutValue(std::size_t position, const Variant& value)
     bool ok = hidden.empty() ? write() : m_store->Atomically(write);
     if (!ok) {
         m_values[position] = std::move(previous);
-        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "UniqueNr = %ld: %s", static_cast<long>(p.uniqueNr),
+        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "UniqueNr = %ld: %s", static_cast<long>(check.uniqueNr),
                      m_store->LastError().c_str());
         return E_FAIL;
     }
@@ -359,6 +359,7 @@ HRESULT DeviceContext::SetObject(std::size_t object, const ObjectRecord& record)
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "ObjectNr = %d: %s", r.number, m_store->LastError().c_str());
         return E_FAIL;
     }
+    m_objectStored[object] = true;
     m_objects[object] = std::move(r);
     return S_OK;
 }
@@ -367,7 +368,14 @@ HRESULT DeviceContext::IsObjectVisible(std::size_t object, bool* visible)
 {
     if (HRESULT hr = EnsureCurrent(); FAILED(hr))
         return hr;
-    *visible = ObjectVisibleNow(object);
+    // Lists of the visible objects ask for every object, between writes that seldom change one.
+    if (m_objectVisibleAt != m_visibilityChanges) {
+        m_objectVisible.resize(m_objects.size());
+        for (std::size_t o = 0; o < m_objects.size(); ++o)
+            m_objectVisible[o] = ObjectVisibleNow(o);
+        m_objectVisibleAt = m_visibilityChanges;
+    }
+    *visible = m_objectVisible[object] != 0;
     return S_OK;
 }
 
@@ -386,22 +394,39 @@ HRESULT DeviceContext::AddAssociation(std::size_t object, std::int32_t address)
     // Hidden objects carry no associations: a parameter change that hides one drops them.
     if (!ObjectVisibleNow(object))
         return E_FAIL;
-    std::vector<std::int32_t> present;
-    if (FAILED(Associations(object, present)))
-        return E_FAIL;
+    const std::vector<std::int32_t>& present = m_associations[object];
     if (std::find(present.begin(), present.end(), address) != present.end())
         return S_FALSE;
-    if (!m_store->FindGroupAddress(address))
+    if (!AddressExists(address))
         return E_INVALIDARG;
     // The object's row must exist before an association can refer to it.
-    bool ok = m_store->Atomically([&] {
-        return m_store->SetObject(m_device.id, m_objects[object]) &&
-               m_store->AddAssociation(m_device.id, m_objects[object].number, address);
-    });
+    bool ok = m_objectStored[object]
+                  ? m_store->AddAssociation(m_device.id, m_objects[object].number, address)
+                  : m_store->Atomically([&] {
+                        return m_store->SetObject(m_device.id, m_objects[object]) &&
+                               m_store->AddAssociation(m_device.id, m_objects[object].number, address);
+                    });
     if (!ok)
         return E_FAIL;
+    m_objectStored[object] = true;
     m_associations[object].push_back(address);
     return S_OK;
+}
+
+bool DeviceContext::AddressExists(std::int32_t address)
+{
+    // The group address tree changes seldom; its revision tells when.
+    if (!m_addressesKnown || m_addressesAt != m_store->Revision()) {
+        std::vector<GroupAddressRecord> records;
+        if (!m_store->GroupAddresses(records))
+            return m_store->FindGroupAddress(address).has_value();
+        m_addresses.clear();
+        for (const GroupAddressRecord& r : records)
+            m_addresses.insert(r.address);
+        m_addressesAt = m_store->Revision();
+        m_addressesKnown = true;
+    }
+    return m_addresses.count(address) != 0;
 }
 
 HRESULT DeviceContext::DeleteAssociation(std::size_t object, std::int32_t address)

@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // An object's settings as the catalogue defines them.
@@ -55,9 +57,8 @@ public:
     HRESULT DeleteAssociation(std::size_t object, std::int32_t address);
 
     // The value the type makes of a written variant (exposed for the command line's checks).
-    // An enumeration is checked against sortedEnumValues when given, else against the parameter's list.
-    static HRESULT Accept(const CatalogueParameter& parameter, const Variant& value, Variant* accepted,
-                          const std::vector<std::int32_t>* sortedEnumValues = nullptr);
+    static HRESULT Accept(const ParameterCheck& check, std::span<const std::int32_t> sortedEnumValues,
+                          const Variant& value, Variant* accepted);
     static StoredValue ToStored(const Variant& value);
 
 private:
@@ -65,6 +66,7 @@ private:
     HRESULT EnsureCurrent();
     bool VisibleNow(std::size_t position) const;
     bool ObjectVisibleNow(std::size_t object) const;
+    bool AddressExists(std::int32_t address);
     Variant FromStored(std::size_t position, const StoredValue& stored) const;
 
     std::shared_ptr<ProjectStore> m_store;
@@ -75,4 +77,15 @@ private:
     std::vector<ObjectRecord> m_objects;
     // The group addresses of each object (by catalogue position), as the store has them.
     std::vector<std::vector<std::int32_t>> m_associations;
+    // Objects that have a row in the store.
+    std::vector<bool> m_objectStored;
+    // The project's group addresses as of the store's revision m_addressesAt.
+    std::unordered_set<std::int32_t> m_addresses;
+    std::uint64_t m_addressesAt = 0;
+    bool m_addressesKnown = false;
+    // Counts the writes that may change an object's visibility; the visibility of every object as
+    // computed at m_objectVisibleAt.
+    std::uint64_t m_visibilityChanges = 0;
+    std::uint64_t m_objectVisibleAt = ~std::uint64_t{0};
+    std::vector<char> m_objectVisible;
 };

@@ -441,7 +441,8 @@ bool ProjectStore::SetAddressLevels(int levels)
         return false;
     }
     StatementLease stmt = Statement("UPDATE project SET address_levels = ? WHERE id = 1");
-    return stmt && Wrote(stmt->Bind(1, std::int64_t{levels}).Run(), "storing the group address notation", true);
+    return stmt &&
+           Wrote(stmt->Bind(1, std::int64_t{levels}).Run(), "storing the group address notation", true);
 }
 
 bool ProjectStore::GroupNodes(SqliteStatement* stmt, std::vector<GroupNodeRecord>& groups, const char* what)
@@ -476,7 +477,8 @@ bool ProjectStore::MainGroups(std::vector<GroupNodeRecord>& groups)
 bool ProjectStore::AddMainGroup(std::int32_t main, const std::string& name)
 {
     StatementLease stmt = Statement("INSERT INTO main_groups(main, name) VALUES (?, ?)");
-    return stmt && Wrote(stmt->Bind(1, std::int64_t{main}).Bind(2, name).Run(), "adding the main group", true);
+    return stmt &&
+           Wrote(stmt->Bind(1, std::int64_t{main}).Bind(2, name).Run(), "adding the main group", true);
 }
 
 bool ProjectStore::MiddleGroups(std::int32_t main, std::vector<GroupNodeRecord>& groups)
@@ -618,8 +620,9 @@ bool ProjectStore::SetParameterValue(std::int64_t device, std::int32_t uniqueNr,
     std::int32_t& slot = slots[static_cast<std::size_t>(uniqueNr)];
     if (m_atomicDepth > 0)
         m_undo.push_back({device, uniqueNr,
-                          slot >= 0 ? std::optional<StoredValue>(m_pending[static_cast<std::size_t>(slot)].value)
-                                    : std::nullopt});
+                          slot >= 0
+                              ? std::optional<StoredValue>(m_pending[static_cast<std::size_t>(slot)].value)
+                              : std::nullopt});
     if (slot >= 0) {
         m_pending[static_cast<std::size_t>(slot)].value = value;
     } else {
