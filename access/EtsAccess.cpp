@@ -47,6 +47,7 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     m_UiParameterMap.clear();
     m_index.clear();
     m_direct.clear();
+    m_entries.clear();
     m_childLists.clear();
 
     ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
@@ -95,8 +96,9 @@ void CEtsAccess::AddEntry(UniqueNr uniqueNr, Entry entry)
 {
     if (uniqueNr >= 0 && uniqueNr < kDirectLimit) {
         if (static_cast<std::size_t>(uniqueNr) >= m_direct.size())
-            m_direct.resize(static_cast<std::size_t>(uniqueNr) + 1);
-        m_direct[static_cast<std::size_t>(uniqueNr)] = entry;
+            m_direct.resize(static_cast<std::size_t>(uniqueNr) + 1, -1);
+        m_direct[static_cast<std::size_t>(uniqueNr)] = static_cast<std::int32_t>(m_entries.size());
+        m_entries.push_back(entry);
     } else {
         m_index.emplace(uniqueNr, entry);
     }
@@ -105,8 +107,8 @@ void CEtsAccess::AddEntry(UniqueNr uniqueNr, Entry entry)
 const CEtsAccess::Entry* CEtsAccess::FindEntry(UniqueNr uniqueNr) const
 {
     if (uniqueNr >= 0 && static_cast<std::size_t>(uniqueNr) < m_direct.size()) {
-        const Entry& entry = m_direct[static_cast<std::size_t>(uniqueNr)];
-        return entry.parameter ? &entry : nullptr;
+        const std::int32_t place = m_direct[static_cast<std::size_t>(uniqueNr)];
+        return place >= 0 ? &m_entries[static_cast<std::size_t>(place)] : nullptr;
     }
     auto it = m_index.find(uniqueNr);
     return it == m_index.end() ? nullptr : &it->second;
@@ -199,9 +201,18 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
     else if (value.vt() == VT_BSTR)
         TRACE_MSG(TRACE_INFO, "UniqueNr = %ld <- '%s'", AsLong(uniqueNr), value.bstrVal().c_str());
 
-    IEtsDeviceParameter* parameter = GetDeviceParameterPointer(uniqueNr);
-    if (!parameter)
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return E_FAIL;
+    }
+    IEtsDeviceParameter* parameter = entry->parameter;
+    if (m_journalStamp != 0 && entry->journaled != m_journalStamp) {
+        entry->journaled = m_journalStamp;
+        Variant previous;
+        if (SUCCEEDED(parameter->get_Value(&previous)))
+            m_journal.emplace_back(uniqueNr, std::move(previous));
+    }
     HRESULT hr = parameter->put_Value(value);
     if (hr != S_OK && hr != ETS_S_PARAMETER_SET) {
         if (hr == ETS_E_OUT_OF_RANGE)
@@ -210,6 +221,19 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
     }
     m_bModified = true;
     return hr;
+}
+
+void CEtsAccess::BeginJournal()
+{
+    m_journal.clear();
+    // A new stamp marks every entry as not yet recorded.
+    m_journalStamp = m_nextJournalStamp++;
+}
+
+std::vector<std::pair<UniqueNr, Variant>> CEtsAccess::EndJournal()
+{
+    m_journalStamp = 0;
+    return std::exchange(m_journal, {});
 }
 
 std::int32_t CEtsAccess::GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const
@@ -305,7 +329,8 @@ HRESULT CEtsAccess::GetParameterType(UniqueNr uniqueNr, IEtsUIParameter* paramet
     return hr;
 }
 
-bool CEtsAccess::ReadDependents(IEtsUIParameter* parameter, std::vector<ComPtr<IEtsUIParameter>>& children) const
+bool CEtsAccess::ReadDependents(IEtsUIParameter* parameter,
+                                std::vector<ComPtr<IEtsUIParameter>>& children) const
 {
     ComPtr<IEtsCollection<IEtsUIParameter>> dependents;
     std::int32_t count = 0;
@@ -349,7 +374,8 @@ template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parame
         list.reserve(children.size());
         for (const ComPtr<IEtsUIParameter>& child : children) {
             std::int32_t childNumber = 0;
-            const Entry* known = SUCCEEDED(child->get_UniqueNumber(&childNumber)) ? FindEntry(childNumber) : nullptr;
+            const Entry* known =
+                SUCCEEDED(child->get_UniqueNumber(&childNumber)) ? FindEntry(childNumber) : nullptr;
             if (!known)
                 break;
             list.push_back(known->ui);

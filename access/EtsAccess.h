@@ -42,6 +42,10 @@ public:
     HRESULT GetParameterValue(UniqueNr uniqueNr, std::int32_t& value) const;
     HRESULT GetParameterValue(UniqueNr uniqueNr, std::string& text) const;
     HRESULT SetParameterValue(UniqueNr uniqueNr, const Variant& value);
+    // From BeginJournal on, the value each parameter had before its first write is recorded;
+    // EndJournal stops and hands the record over, in the order of the first writes.
+    void BeginJournal();
+    std::vector<std::pair<UniqueNr, Variant>> EndJournal();
     std::int32_t GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const;
     HRESULT SetParameterLong(UniqueNr uniqueNr, std::int32_t value);
     HRESULT SetParameterString(UniqueNr uniqueNr, std::string_view text);
@@ -109,7 +113,7 @@ private:
     ParameterMap m_ParameterMap;
     UiParameterMap m_UiParameterMap;
     // Lookups by number are the hot path of every read and write; the maps keep the order. Numbers
-    // below kDirectLimit are found by position, any others by hash.
+    // below kDirectLimit find their entry's place by position, any others by hash.
     struct Entry
     {
         static constexpr std::int32_t kUnknown = -1, kUncached = -2;
@@ -117,13 +121,19 @@ private:
         IEtsUIParameter* ui = nullptr;
         // The position of the parameter's dependents in m_childLists, once read.
         mutable std::int32_t children = kUnknown;
+        // The journal that recorded the parameter's value last.
+        mutable std::uint32_t journaled = 0;
     };
     static constexpr UniqueNr kDirectLimit = 1 << 17;
     const Entry* FindEntry(UniqueNr uniqueNr) const;
     void AddEntry(UniqueNr uniqueNr, Entry entry);
-    std::vector<Entry> m_direct;
+    std::vector<Entry> m_entries;
+    std::vector<std::int32_t> m_direct; // place in m_entries by number, -1 for none
     std::unordered_map<UniqueNr, Entry> m_index;
     mutable std::vector<std::vector<IEtsUIParameter*>> m_childLists;
+    std::uint32_t m_journalStamp = 0; // 0: no journal runs
+    std::uint32_t m_nextJournalStamp = 1;
+    std::vector<std::pair<UniqueNr, Variant>> m_journal;
 
 protected:
     bool m_bModified = false;

@@ -3,7 +3,10 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -211,9 +214,20 @@ HRESULT CXmlDom::GetNodeValueAttribute(XmlNode node, const std::string& name, st
         return E_POINTER;
     }
     for (pugi::xml_attribute attribute : node.attributes()) {
-        if (name != attribute.name())
+        if (std::strcmp(name.c_str(), attribute.name()) != 0)
             continue;
-        Variant v = Variant::String(attribute.value());
+        // Plain decimal digits are the usual case; anything else takes the variant's rules.
+        const std::string_view text = attribute.value();
+        std::int32_t number = 0;
+        if (!text.empty() && text.size() <= 9 && std::isdigit(static_cast<unsigned char>(text[0]))) {
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (ec == std::errc{} && end == text.data() + text.size()) {
+                if (value)
+                    *value = number;
+                return S_OK;
+            }
+        }
+        Variant v = Variant::String(text);
         if (HRESULT hr = v.ChangeType(VT_I4); FAILED(hr)) {
             TRACE_HR_MSG(TRACE_ERROR, hr, "%s = '%.40s'", name.c_str(), attribute.value());
             return hr;

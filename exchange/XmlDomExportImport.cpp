@@ -517,15 +517,12 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
     }
 }
 
-CXmlDomExportImport::Snapshot CXmlDomExportImport::TakeSnapshot() const
+CXmlDomExportImport::Snapshot CXmlDomExportImport::TakeSnapshot()
 {
     Snapshot snapshot;
-    for (const auto& [number, parameter] : m_model.GetParameterMap()) {
-        Variant value;
-        if (parameter && SUCCEEDED(parameter->get_Value(&value)))
-            snapshot.values.emplace_back(number, std::move(value));
-    }
     m_model.GetDeviceObjectAssociations(snapshot.objects);
+    // Values are recorded as the import first changes them.
+    m_model.BeginJournal();
     return snapshot;
 }
 
@@ -533,10 +530,12 @@ void CXmlDomExportImport::RestoreSnapshot(const Snapshot& snapshot)
 {
     TRACE_ENTRY();
     m_model.DeleteDeviceObjectAssociations();
-    for (const auto& [number, value] : snapshot.values) {
+    // Last changes first: a value goes back while the values above it are still those it was
+    // written under.
+    for (auto it = snapshot.values.rbegin(); it != snapshot.values.rend(); ++it) {
         Variant current;
-        if (FAILED(m_model.GetParameterValue(number, current)) || !(current == value))
-            m_model.SetParameterValue(number, value);
+        if (FAILED(m_model.GetParameterValue(it->first, current)) || !(current == it->second))
+            m_model.SetParameterValue(it->first, it->second);
     }
     m_model.SetDeviceObjectAssociations(snapshot.objects, nullptr);
     m_model.LoadBufferedParameters();
@@ -570,7 +569,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
     if (!PlanImport(root, withGroupAddresses, plan))
         return false;
     // Kept to put back when the device refuses a value of the file.
-    const Snapshot snapshot = TakeSnapshot();
+    Snapshot snapshot = TakeSnapshot();
 
     m_model.ResetAllParameters(false);
     if (m_nFileFormat < 3)
@@ -605,6 +604,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         }
     }
 
+    snapshot.values = m_model.EndJournal();
     if (m_nLeftOut > 0)
         m_strLeftOut = std::to_string(m_nLeftOut) + " parameter" + (m_nLeftOut == 1 ? "" : "s") +
                        " of the previous generation without a counterpart left out (" + m_strLeftOut +

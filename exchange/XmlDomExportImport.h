@@ -96,7 +96,8 @@ private:
     bool GetObjectAssociationsElements(XmlNode objects, bool withGroupAddresses, PlannedSection& planned);
     void ApplyObjects(const PlannedSection& section);
     void MemberPass();
-    Snapshot TakeSnapshot() const;
+    // Starts the record of what the import changes; the values come with EndJournal.
+    Snapshot TakeSnapshot();
     void RestoreSnapshot(const Snapshot& snapshot);
     void ShowSection(const std::string& name);
     std::string Numbered(int number, ELabel label) const;

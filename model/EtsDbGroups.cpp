@@ -202,7 +202,8 @@ void CEtsDbManagement::RefreshGroupObjectNames(int groupNr)
     // groups are renamed in one walk over the objects.
     std::vector<std::optional<std::string>> texts(kGroupCount + kSingleCount + 1);
     bool any = false;
-    for (int n = groupNr == 0 ? 1 : groupNr; n <= (groupNr == 0 ? kGroupCount + kSingleCount : groupNr); ++n) {
+    for (int n = groupNr == 0 ? 1 : groupNr; n <= (groupNr == 0 ? kGroupCount + kSingleCount : groupNr);
+         ++n) {
         if (groupNr == 0 && !GroupExists(n))
             continue;
         texts[static_cast<std::size_t>(n)] =

@@ -385,7 +385,8 @@ void CEtsDbManagement::ResetAllParameters(bool createFirstGroup, IProgress* prog
         if (!EffectExists(e))
             continue;
         stage(numbered(e, GetLabel(LabelEffect)));
-        DeleteEffect(e, true);
+        // The table is saved once, after the last effect.
+        DeleteEffect(e, false);
     }
     stage(GetLabel(LabelEffects));
     SaveEffectValues();
