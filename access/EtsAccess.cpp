@@ -49,6 +49,7 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     m_direct.clear();
     m_entries.clear();
     m_childLists.clear();
+    m_subtrees.clear();
 
     ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
     HRESULT hr = m_pDevice->get_Parameters(list.GetAddressOf());
@@ -226,6 +227,7 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
 void CEtsAccess::BeginJournal()
 {
     m_journal.clear();
+    m_journal.reserve(m_entries.size() + m_index.size());
     // A new stamp marks every entry as not yet recorded.
     m_journalStamp = m_nextJournalStamp++;
 }
@@ -356,7 +358,7 @@ bool CEtsAccess::ReadDependents(IEtsUIParameter* parameter,
     return complete;
 }
 
-template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parameter, Visit visit) const
+template <class Visit> bool CEtsAccess::ForEachDependent(IEtsUIParameter* parameter, Visit visit) const
 {
     // The dependency tree of an application program does not change: a list read in full, whose
     // items are all parameters of the device, is kept as those parameters' entries.
@@ -365,7 +367,7 @@ template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parame
     if (entry && entry->children >= 0) {
         for (IEtsUIParameter* child : m_childLists[static_cast<std::size_t>(entry->children)])
             visit(child);
-        return;
+        return true;
     }
     std::vector<ComPtr<IEtsUIParameter>> children;
     const bool complete = ReadDependents(parameter, children);
@@ -389,6 +391,7 @@ template <class Visit> void CEtsAccess::ForEachDependent(IEtsUIParameter* parame
     }
     for (const ComPtr<IEtsUIParameter>& child : children)
         visit(child.Get());
+    return entry && entry->children >= 0;
 }
 
 HRESULT CEtsAccess::GetParameterEnumValues(UniqueNr uniqueNr, EnumMap& values) const
@@ -595,18 +598,41 @@ HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argum
         TRACE_HR_MSG(TRACE_ERROR, E_POINTER, "UniqueNr = %ld", AsLong(uniqueNr));
         return E_POINTER;
     }
-    CollectValuesOf(entry->ui, values, argument, key, defaults);
+    // A subtree walked once in full is kept as its list of parameters, in the order of the walk.
+    if (entry->subtree >= 0) {
+        for (const auto& [number, node] : m_subtrees[static_cast<std::size_t>(entry->subtree)]) {
+            Variant value;
+            HRESULT hr = defaults ? node->ui->get_DefaultValue(&value) : node->parameter->get_Value(&value);
+            if (SUCCEEDED(hr))
+                values.emplace(key ? key(number, argument) : number, std::move(value));
+            else
+                TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
+        }
+        return S_OK;
+    }
+    Subtree walked;
+    bool complete = true;
+    CollectValuesOf(entry->ui, values, argument, key, defaults, walked, complete);
+    if (complete && entry->subtree == Entry::kUnknown) {
+        entry->subtree = static_cast<std::int32_t>(m_subtrees.size());
+        m_subtrees.push_back(std::move(walked));
+    }
     return S_OK;
 }
 
 void CEtsAccess::CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
-                                 bool defaults) const
+                                 bool defaults, Subtree& walked, bool& complete) const
 {
     std::int32_t number = 0;
     HRESULT hr = parameter->get_UniqueNumber(&number);
     if (FAILED(hr)) {
         TRACE_HR(TRACE_ERROR, hr);
+        complete = false;
     } else {
+        if (const Entry* entry = FindEntry(number))
+            walked.emplace_back(number, entry);
+        else
+            complete = false;
         Variant value;
         hr = defaults ? parameter->get_DefaultValue(&value) : GetParameterValue(number, value);
         if (SUCCEEDED(hr))
@@ -614,8 +640,11 @@ void CEtsAccess::CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, i
         else if (defaults)
             TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
     }
-    ForEachDependent(
-        parameter, [&](IEtsUIParameter* child) { CollectValuesOf(child, values, argument, key, defaults); });
+    complete = ForEachDependent(parameter,
+                                [&](IEtsUIParameter* child) {
+                                    CollectValuesOf(child, values, argument, key, defaults, walked, complete);
+                                }) &&
+               complete;
 }
 
 HRESULT CEtsAccess::CheckParameterDependentObjectAssociations(UniqueNr uniqueNr, bool& found) const

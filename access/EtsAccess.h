@@ -100,13 +100,16 @@ private:
                              std::int32_t& baseType) const;
     // Calls visit(child) for each parameter that depends on this one, in the host's order; failures
     // of the list are traced and end the walk, a failed item is traced and skipped.
-    template <class Visit> void ForEachDependent(IEtsUIParameter* parameter, Visit visit) const;
+    // True when the list was read in full and is kept.
+    template <class Visit> bool ForEachDependent(IEtsUIParameter* parameter, Visit visit) const;
     // The parameters that depend on this one; false when the list or an item could not be read.
     bool ReadDependents(IEtsUIParameter* parameter, std::vector<ComPtr<IEtsUIParameter>>& children) const;
     HRESULT CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                           bool defaults) const;
+    struct Entry;
+    using Subtree = std::vector<std::pair<UniqueNr, const Entry*>>;
     void CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
-                         bool defaults) const;
+                         bool defaults, Subtree& walked, bool& complete) const;
     void ResetDependentsOf(IEtsUIParameter* parameter, bool resetSelf);
 
     ComPtr<IEtsDevice> m_pDevice;
@@ -123,6 +126,8 @@ private:
         mutable std::int32_t children = kUnknown;
         // The journal that recorded the parameter's value last.
         mutable std::uint32_t journaled = 0;
+        // The position of the parameter's subtree in m_subtrees, once walked in full.
+        mutable std::int32_t subtree = kUnknown;
     };
     static constexpr UniqueNr kDirectLimit = 1 << 17;
     const Entry* FindEntry(UniqueNr uniqueNr) const;
@@ -131,6 +136,7 @@ private:
     std::vector<std::int32_t> m_direct; // place in m_entries by number, -1 for none
     std::unordered_map<UniqueNr, Entry> m_index;
     mutable std::vector<std::vector<IEtsUIParameter*>> m_childLists;
+    mutable std::vector<Subtree> m_subtrees;
     std::uint32_t m_journalStamp = 0; // 0: no journal runs
     std::uint32_t m_nextJournalStamp = 1;
     std::vector<std::pair<UniqueNr, Variant>> m_journal;

@@ -207,6 +207,42 @@ HRESULT CXmlDom::AppendValueElement(XmlNode parent, const std::string& name,
     return AddElement(parent, element);
 }
 
+HRESULT CXmlDom::AppendValueElement(XmlNode parent, const char* name, const char* attributeName,
+                                    std::int32_t attributeValue, const Variant& value)
+{
+    if (!parent || !m_pDocument) {
+        TRACE_HR(TRACE_ERROR, E_POINTER);
+        return E_POINTER;
+    }
+    XmlNode element = parent.append_child(name);
+    if (!element || !element.append_attribute(attributeName).set_value(attributeValue)) {
+        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", name);
+        return E_FAIL;
+    }
+    bool ok = true;
+    switch (value.vt()) {
+    case VT_I4:
+        ok = element.text().set(value.lVal());
+        break;
+    case VT_UI4:
+        ok = element.text().set(value.ulVal());
+        break;
+    case VT_UI2:
+        ok = element.text().set(static_cast<unsigned int>(value.uiVal()));
+        break;
+    case VT_BSTR:
+        ok = value.bstrVal().empty() || element.text().set(value.bstrVal().c_str());
+        break;
+    default:
+        break;
+    }
+    if (!ok) {
+        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", name);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
 HRESULT CXmlDom::GetNodeValueAttribute(XmlNode node, const std::string& name, std::int32_t* value) const
 {
     if (!node) {

@@ -55,6 +55,10 @@ public:
     HRESULT AddElement(XmlNode parent, XmlNode child);
     HRESULT AddElement2Root(XmlNode child);
     HRESULT AppendValueElement(XmlNode parent, const std::string& name, const Variant& value);
+    // The same with one numeric attribute, without an attribute list: the form of the thousands of
+    // parameter elements of an export.
+    HRESULT AppendValueElement(XmlNode parent, const char* name, const char* attributeName,
+                               std::int32_t attributeValue, const Variant& value);
     HRESULT AppendValueElement(XmlNode parent, const std::string& name,
                                const CXmlElementAttribute& attributes, const Variant& value);
     // S_OK with the attribute's value as a 32-bit signed integer; S_FALSE (value unchanged) when the

@@ -165,9 +165,7 @@ bool CXmlDomExportImport::AddExportParameter(XmlNode parent, UniqueNr uniqueNr, 
     if (value.IsEmptyOrNull())
         return false;
     TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", static_cast<long>(uniqueNr));
-    CXmlElementAttribute attributes;
-    attributes.add("UniqueNr", uniqueNr);
-    return SUCCEEDED(AppendValueElement(parent, "Parameter", attributes, value));
+    return SUCCEEDED(AppendValueElement(parent, "Parameter", "UniqueNr", uniqueNr, value));
 }
 
 void CXmlDomExportImport::AddExportCommon(XmlNode root)
@@ -338,11 +336,8 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
                 m_strLeftOut += (m_strLeftOut.empty() ? "" : ", ") + std::to_string(number);
             continue;
         }
-        Variant value;
-        if (FAILED(GetNodeValue(child, value)))
-            return Fail(Where(child) + "the value of parameter " + std::to_string(number) +
-                        " cannot be read.");
-        std::string text = value.bstrVal();
+        // The text stays in the document until the import ends.
+        const std::string_view text = child.text().get();
         if (text.size() > kMaxValueLength)
             return Fail(Where(child) + "the value of parameter " + std::to_string(number) + " is " +
                         std::to_string(text.size()) + " bytes long; at most " +
@@ -355,7 +350,7 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
                 continue;
             }
         }
-        planned.values.emplace_back(number, std::move(text));
+        planned.values.emplace_back(number, text);
     }
     return true;
 }
@@ -594,13 +589,13 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         }
         ShowSection(section.name);
         for (const auto& [number, text] : section.values) {
-            TRACE_MSG(TRACE_INFO, "Parameter %ld: `%.200s'", static_cast<long>(number), text.c_str());
+            TRACE_MSG(TRACE_INFO, "Parameter %ld: `%.200s'", static_cast<long>(number), text.data());
             HRESULT hr = m_model.SetParameterValue(number, Variant::String(text));
             if (hr == S_OK || hr == ETS_S_PARAMETER_SET)
                 continue;
             if (refusedCount++ < 10)
                 refused += (refused.empty() ? "" : ", ") + std::to_string(number) + " = '" +
-                           text.substr(0, 40) + (text.size() > 40 ? "...'" : "'");
+                           std::string(text.substr(0, 40)) + (text.size() > 40 ? "...'" : "'");
         }
     }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a window running an exchange does around it; tests and the command line leave it out.
@@ -80,7 +81,8 @@ private:
     {
         std::string name;
         bool objects = false;
-        std::vector<std::pair<UniqueNr, std::string>> values;
+        // Texts of the loaded document.
+        std::vector<std::pair<UniqueNr, std::string_view>> values;
         std::vector<PlannedObject> objectList;
     };
     struct Snapshot
