@@ -209,10 +209,16 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
     }
     IEtsDeviceParameter* parameter = entry->parameter;
     if (m_journalStamp != 0 && entry->journaled != m_journalStamp) {
-        entry->journaled = m_journalStamp;
         Variant previous;
-        if (SUCCEEDED(parameter->get_Value(&previous)))
+        if (SUCCEEDED(parameter->get_Value(&previous))) {
+            // Writing the value a parameter holds changes nothing: nothing to record or to write.
+            if (previous == value) {
+                m_bModified = true;
+                return S_OK;
+            }
             m_journal.emplace_back(uniqueNr, std::move(previous));
+        }
+        entry->journaled = m_journalStamp;
     }
     HRESULT hr = parameter->put_Value(value);
     if (hr != S_OK && hr != ETS_S_PARAMETER_SET) {

@@ -347,6 +347,14 @@ HRESULT DeviceContext::GetObject(std::size_t object, ObjectRecord* record)
     return S_OK;
 }
 
+HRESULT DeviceContext::PeekObject(std::size_t object, const ObjectRecord** record)
+{
+    if (HRESULT hr = EnsureCurrent(); FAILED(hr))
+        return hr;
+    *record = &m_objects[object];
+    return S_OK;
+}
+
 HRESULT DeviceContext::SetObject(std::size_t object, const ObjectRecord& record)
 {
     if (HRESULT hr = EnsureCurrent(); FAILED(hr))

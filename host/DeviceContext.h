@@ -49,6 +49,8 @@ public:
 
     // Communication objects by catalogue position.
     HRESULT GetObject(std::size_t object, ObjectRecord* record);
+    // The settings as they are now, without a copy; valid until the next change of the context.
+    HRESULT PeekObject(std::size_t object, const ObjectRecord** record);
     HRESULT SetObject(std::size_t object, const ObjectRecord& record);
     HRESULT IsObjectVisible(std::size_t object, bool* visible);
     HRESULT Associations(std::size_t object, std::vector<std::int32_t>& addresses);

@@ -1,6 +1,7 @@
 #include "host/HostCollection.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -85,6 +86,17 @@ std::function<std::size_t(std::int64_t)> KeyFinder(std::vector<std::int64_t> key
 {
     if (keys.empty())
         return {};
+    // Long lists (every group address of a project) are asked item by item: they get an index.
+    if (keys.size() > 32) {
+        std::unordered_map<std::int64_t, std::size_t> index;
+        index.reserve(keys.size());
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            index.emplace(keys[i], i); // the first position of a key stays
+        return [index = std::move(index)](std::int64_t key) {
+            auto it = index.find(key);
+            return it == index.end() ? kNoItem : it->second;
+        };
+    }
     return [keys = std::move(keys)](std::int64_t key) {
         auto it = std::find(keys.begin(), keys.end(), key);
         return it == keys.end() ? kNoItem : static_cast<std::size_t>(it - keys.begin());

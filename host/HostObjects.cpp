@@ -173,6 +173,15 @@ template <class Change> HRESULT CHostCommObject::Update(Change change)
     return m_context->SetObject(m_object, record);
 }
 
+template <class Read> HRESULT CHostCommObject::Peek(Read read) const
+{
+    const ObjectRecord* record = nullptr;
+    HRESULT hr = m_context->PeekObject(m_object, &record);
+    if (SUCCEEDED(hr))
+        read(*record);
+    return hr;
+}
+
 HRESULT CHostCommObject::get_Number(std::uint16_t* number)
 {
     if (!number)
@@ -193,15 +202,14 @@ HRESULT CHostCommObject::get_Text(std::string* text)
 {
     if (!text)
         return E_POINTER;
-    ObjectRecord record;
-    HRESULT hr = m_context->GetObject(m_object, &record);
-    if (SUCCEEDED(hr))
-        *text = std::move(record.text);
-    return hr;
+    return Peek([&](const ObjectRecord& r) { *text = r.text; });
 }
 
 HRESULT CHostCommObject::put_Text(const std::string& text)
 {
+    bool same = false;
+    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.text == text; })) && same)
+        return S_OK;
     return Update([&](ObjectRecord& r) {
         r.text = text;
         return S_OK;
@@ -231,17 +239,16 @@ HRESULT CHostCommObject::get_Priority(std::int32_t* priority)
 {
     if (!priority)
         return E_POINTER;
-    ObjectRecord record;
-    HRESULT hr = m_context->GetObject(m_object, &record);
-    if (SUCCEEDED(hr))
-        *priority = record.priority;
-    return hr;
+    return Peek([&](const ObjectRecord& r) { *priority = r.priority; });
 }
 
 HRESULT CHostCommObject::put_Priority(std::int32_t priority)
 {
     if (priority < 0 || priority > 3)
         return E_INVALIDARG;
+    bool same = false;
+    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.priority == priority; })) && same)
+        return S_OK;
     return Update([&](ObjectRecord& r) {
         r.priority = priority;
         return S_OK;
@@ -254,17 +261,17 @@ HRESULT CHostCommObject::get_Flag(EtsObjectFlag flag, std::int16_t* on)
         return E_POINTER;
     if (!ValidFlag(flag))
         return E_INVALIDARG;
-    ObjectRecord record;
-    HRESULT hr = m_context->GetObject(m_object, &record);
-    if (SUCCEEDED(hr))
-        *on = (record.flags >> flag) & 1 ? kEtsTrue : kEtsFalse;
-    return hr;
+    return Peek([&](const ObjectRecord& r) { *on = (r.flags >> flag) & 1 ? kEtsTrue : kEtsFalse; });
 }
 
 HRESULT CHostCommObject::put_Flag(EtsObjectFlag flag, std::int16_t on)
 {
     if (!ValidFlag(flag))
         return E_INVALIDARG;
+    bool same = false;
+    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = (((r.flags >> flag) & 1) != 0) == (on != 0); })) &&
+        same)
+        return S_OK;
     return Update([&](ObjectRecord& r) {
         const auto bit = static_cast<std::uint8_t>(1u << flag);
         r.flags = static_cast<std::uint8_t>(on ? r.flags | bit : r.flags & ~bit);

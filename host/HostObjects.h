@@ -92,6 +92,7 @@ public:
 
 private:
     template <class Change> HRESULT Update(Change change);
+    template <class Read> HRESULT Peek(Read read) const;
     std::shared_ptr<DeviceContext> m_context;
     std::size_t m_object;
 };
