@@ -326,6 +326,9 @@ HRESULT CHostCommObject::put_DatapointType(IEtsDatapointType* type)
         if (FAILED(type->get_Number(&number)) || !m_context->Model().FindDatapointType(number))
             return E_INVALIDARG;
     }
+    bool same = false;
+    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.datapointMain == number; })) && same)
+        return S_OK;
     return Update([&](ObjectRecord& r) {
         // A subtype belongs to its main type: changing the main type drops it.
         if (r.datapointMain != number)
@@ -360,6 +363,9 @@ HRESULT CHostCommObject::put_DatapointSubtype(IEtsDatapointSubtype* subtype)
     std::int32_t number = -1;
     if (subtype && FAILED(subtype->get_Number(&number)))
         return E_INVALIDARG;
+    bool same = false;
+    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.datapointSub == number; })) && same)
+        return S_OK;
     return Update([&](ObjectRecord& r) {
         if (number >= 0) {
             const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(r.datapointMain);

@@ -320,13 +320,17 @@ HRESULT CHostDatapointType::get_Subtypes(IEtsCollection<IEtsDatapointSubtype>** 
 {
     if (!subtypes)
         return E_POINTER;
-    std::vector<ComPtr<IEtsDatapointSubtype>> items;
-    std::vector<std::int64_t> keys;
-    for (const DatapointSubtypeEntry& s : m_entry.subtypes) {
-        items.push_back(MakeComObject<CHostDatapointSubtype>(s));
-        keys.push_back(s.number);
+    // A type's subtypes never change: the list is made once.
+    if (!m_subtypes) {
+        std::vector<ComPtr<IEtsDatapointSubtype>> items;
+        std::vector<std::int64_t> keys;
+        for (const DatapointSubtypeEntry& s : m_entry.subtypes) {
+            items.push_back(MakeComObject<CHostDatapointSubtype>(s));
+            keys.push_back(s.number);
+        }
+        m_subtypes = MakeHostList(std::move(items), "ID", std::move(keys));
     }
-    return MakeHostList(std::move(items), "ID", std::move(keys)).CopyTo(subtypes);
+    return m_subtypes.CopyTo(subtypes);
 }
 
 HRESULT CHostManufacturer::get_Number(std::int32_t* number)

@@ -144,6 +144,7 @@ public:
 
 private:
     DatapointTypeEntry m_entry;
+    ComPtr<IEtsCollection<IEtsDatapointSubtype>> m_subtypes;
 };
 
 class CHostManufacturer final : public ComObject<IEtsManufacturer>
