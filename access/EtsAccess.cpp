@@ -4,6 +4,7 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -50,6 +51,7 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     m_entries.clear();
     m_childLists.clear();
     m_subtrees.clear();
+    m_sortedSubtrees.clear();
 
     ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
     HRESULT hr = m_pDevice->get_Parameters(list.GetAddressOf());
@@ -212,7 +214,7 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
         Variant previous;
         if (SUCCEEDED(parameter->get_Value(&previous))) {
             // Writing the value a parameter holds changes nothing: nothing to record or to write.
-            if (previous == value) {
+            if (previous == value || SameNumber(previous, value)) {
                 m_bModified = true;
                 return S_OK;
             }
@@ -228,6 +230,21 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
     }
     m_bModified = true;
     return hr;
+}
+
+bool CEtsAccess::SameNumber(const Variant& number, const Variant& text)
+{
+    // Only plain decimals: any other form is left to the host's conversion rules.
+    if ((number.vt() != VT_I4 && number.vt() != VT_UI4) || text.vt() != VT_BSTR)
+        return false;
+    const std::string& t = text.bstrVal();
+    if (t.empty() || t.size() > 11)
+        return false;
+    std::int64_t parsed = 0;
+    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
+    if (ec != std::errc{} || end != t.data() + t.size())
+        return false;
+    return parsed == (number.vt() == VT_I4 ? std::int64_t{number.lVal()} : std::int64_t{number.ulVal()});
 }
 
 void CEtsAccess::BeginJournal()
@@ -622,6 +639,41 @@ HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argum
     if (complete && entry->subtree == Entry::kUnknown) {
         entry->subtree = static_cast<std::int32_t>(m_subtrees.size());
         m_subtrees.push_back(std::move(walked));
+    }
+    return S_OK;
+}
+
+HRESULT CEtsAccess::VisitAllParameterValues(UniqueNr uniqueNr,
+                                            const std::function<void(UniqueNr, const Variant&)>& visit) const
+{
+    TRACE_MSG(TRACE_INFO, "UniqueNr = %ld", AsLong(uniqueNr));
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry || entry->subtree < 0) {
+        ValueMap values;
+        HRESULT hr = CollectValues(values, uniqueNr, 0, nullptr, false);
+        for (const auto& [number, value] : values)
+            visit(number, value);
+        return hr;
+    }
+    const auto place = static_cast<std::size_t>(entry->subtree);
+    if (m_sortedSubtrees.size() <= place)
+        m_sortedSubtrees.resize(m_subtrees.size());
+    Subtree& sorted = m_sortedSubtrees[place];
+    if (sorted.empty()) {
+        sorted = m_subtrees[place];
+        // A number met twice in the walk is one parameter: the first stays, as in a map.
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        sorted.erase(std::unique(sorted.begin(), sorted.end(),
+                                 [](const auto& a, const auto& b) { return a.first == b.first; }),
+                     sorted.end());
+    }
+    for (const auto& [number, node] : sorted) {
+        Variant value;
+        if (HRESULT hr = node->parameter->get_Value(&value); SUCCEEDED(hr))
+            visit(number, value);
+        else
+            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
     }
     return S_OK;
 }

@@ -5,6 +5,7 @@
 #include "plugin/host/EtsHost.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -45,6 +46,8 @@ public:
     // From BeginJournal on, the value each parameter had before its first write is recorded;
     // EndJournal stops and hands the record over, in the order of the first writes.
     void BeginJournal();
+    // A number and a text that is the same number in plain decimals.
+    static bool SameNumber(const Variant& number, const Variant& text);
     std::vector<std::pair<UniqueNr, Variant>> EndJournal();
     std::int32_t GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const;
     HRESULT SetParameterLong(UniqueNr uniqueNr, std::int32_t value);
@@ -78,6 +81,9 @@ public:
                                   KeyFunction key = nullptr) const;
     HRESULT GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int argument = 0,
                                 KeyFunction key = nullptr) const;
+    // The values GetAllParameterValues collects, handed to visit in ascending number without a map.
+    HRESULT VisitAllParameterValues(UniqueNr uniqueNr,
+                                    const std::function<void(UniqueNr, const Variant&)>& visit) const;
     HRESULT CheckParameterDependentObjectAssociations(UniqueNr uniqueNr, bool& found) const;
     bool CheckParameterDependentObjectAssociations(UniqueNr uniqueNr) const;
 
@@ -137,6 +143,8 @@ private:
     std::unordered_map<UniqueNr, Entry> m_index;
     mutable std::vector<std::vector<IEtsUIParameter*>> m_childLists;
     mutable std::vector<Subtree> m_subtrees;
+    // The same subtrees ascending by number, each number once; made when first asked.
+    mutable std::vector<Subtree> m_sortedSubtrees;
     std::uint32_t m_journalStamp = 0; // 0: no journal runs
     std::uint32_t m_nextJournalStamp = 1;
     std::vector<std::pair<UniqueNr, Variant>> m_journal;

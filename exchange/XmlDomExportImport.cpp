@@ -153,10 +153,9 @@ bool CXmlDomExportImport::AddExportParameters(XmlNode parent, const std::string&
     XmlNode element;
     if (FAILED(CreateChildElement(parent, name, element)))
         return false;
-    CEtsAccess::ValueMap values;
-    m_model.GetAllParameterValues(values, uniqueNr, 0, nullptr);
-    for (const auto& [number, value] : values)
-        AddExportParameter(element, number, value);
+    // The parameter and all below it, ascending by number.
+    m_model.VisitAllParameterValues(
+        uniqueNr, [&](UniqueNr number, const Variant& value) { AddExportParameter(element, number, value); });
     return true;
 }
 
@@ -327,7 +326,8 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
         HRESULT hr = GetNodeValueAttribute(child, "UniqueNr", &number);
         if (hr != S_OK)
             return Fail(Where(child) + "a Parameter without a valid UniqueNr.");
-        if (!m_model.GetDeviceParameterPointer(number)) {
+        IEtsDeviceParameter* parameter = m_model.GetDeviceParameterPointer(number);
+        if (!parameter) {
             if (m_nFileFormat == 3)
                 return Fail(Where(child) + "the gateway has no parameter " + std::to_string(number) + ".");
             // The previous generation had parameters this one has not: they are left out and named.
@@ -345,7 +345,7 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
         if (text.empty()) {
             // An empty text is a text parameter's value; for any other parameter there is nothing to write.
             Variant current;
-            if (FAILED(m_model.GetParameterValue(number, current)) || current.vt() != VT_BSTR) {
+            if (FAILED(parameter->get_Value(&current)) || current.vt() != VT_BSTR) {
                 TRACE_MSG(TRACE_ERROR, "Parameter %ld: empty", static_cast<long>(number));
                 continue;
             }

@@ -41,7 +41,11 @@ void PrintUsage(std::ostream& stream)
     for (const VeltronaCommand& c : kCommands)
         width = std::max(width, c.name.size() + 1 + c.arguments.size());
     for (const VeltronaCommand& c : kCommands) {
-        std::string head = std::string(c.name) + (c.arguments.empty() ? "" : " " + std::string(c.arguments));
+        std::string head(c.name);
+        if (!c.arguments.empty()) {
+            head += ' ';
+            head += c.arguments;
+        }
         stream << "  " << head << std::string(width - head.size() + 2, ' ') << c.summary << "\n";
     }
     stream << "\nOptions:\n"

@@ -4,6 +4,7 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -215,6 +216,8 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
             *failures += ", ";
         *failures += entry;
     };
+    std::map<std::int16_t, ComPtr<IEtsDatapointType>> typeCache;
+    std::map<std::pair<std::int16_t, std::int16_t>, ComPtr<IEtsDatapointSubtype>> subtypeCache;
     ForEachCommObject(GetDevice(), true, ObjectItemFailure::SkipsObject, [&](IEtsCommObject* object) {
         std::uint16_t number = 0;
         if (FAILED(object->get_Number(&number)))
@@ -229,12 +232,21 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
                 object->put_Flag(kFlags[f], static_cast<std::int16_t>((record.flags >> kFlagBits[f]) & 1));
         }
         if (record.mainType >= 0 && types) {
-            if (auto type = FindByQuery(types.Get(), "$(ID)=" + std::to_string(record.mainType))) {
+            // Many objects share a type: each is looked up once.
+            auto [typeIt, newType] = typeCache.try_emplace(record.mainType);
+            if (newType)
+                typeIt->second = FindByQuery(types.Get(), "$(ID)=" + std::to_string(record.mainType));
+            if (const ComPtr<IEtsDatapointType>& type = typeIt->second) {
                 object->put_DatapointType(type.Get());
-                ComPtr<IEtsCollection<IEtsDatapointSubtype>> subtypes;
-                if (record.subType >= 0 && SUCCEEDED(type->get_Subtypes(subtypes.GetAddressOf())))
-                    if (auto subtype = FindByQuery(subtypes.Get(), "$(ID)=" + std::to_string(record.subType)))
-                        object->put_DatapointSubtype(subtype.Get());
+                if (record.subType >= 0) {
+                    auto [subIt, newSub] = subtypeCache.try_emplace({record.mainType, record.subType});
+                    ComPtr<IEtsCollection<IEtsDatapointSubtype>> subtypes;
+                    if (newSub && SUCCEEDED(type->get_Subtypes(subtypes.GetAddressOf())))
+                        subIt->second =
+                            FindByQuery(subtypes.Get(), "$(ID)=" + std::to_string(record.subType));
+                    if (subIt->second)
+                        object->put_DatapointSubtype(subIt->second.Get());
+                }
             }
         }
         ComPtr<IEtsAssociations> associations;
@@ -242,9 +254,9 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
             TRACE_MSG(TRACE_ERROR, "ObjectNr = %d", static_cast<int>(number));
             return;
         }
+        // The object's texts name a group address it creates.
         std::string text, function;
-        object->get_Text(&text);
-        object->get_FunctionText(&function);
+        bool texts = false;
         std::size_t begin = 0;
         while (begin <= record.addresses.size() && !record.addresses.empty()) {
             std::size_t comma = record.addresses.find(',', begin);
@@ -279,9 +291,15 @@ void CEtsDbManagement::SetDeviceObjectAssociations(const ObjectAssociationMap& m
                 if (middleGroup && SUCCEEDED(middleGroup->get_GroupAddresses(subs.GetAddressOf())) && subs) {
                     address =
                         FindByQuery<IEtsGroupAddress>(subs.Get(), "$(Address)='" + std::to_string(sub) + "'");
-                    if (!address)
+                    if (!address) {
+                        if (!texts) {
+                            object->get_Text(&text);
+                            object->get_FunctionText(&function);
+                            texts = true;
+                        }
                         subs->Add(static_cast<std::int32_t>(sub), CutCharacters(text + " - " + function, 50),
                                   address.GetAddressOf());
+                    }
                 }
             }
             bool associated = false;

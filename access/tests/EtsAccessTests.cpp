@@ -214,6 +214,75 @@ TEST_F(EtsAccessTest, CollectingValuesKeepsTheFirstOfEqualKeys)
     EXPECT_EQ(access->GetAllParameterValues(values, 4711), E_POINTER);
 }
 
+TEST_F(EtsAccessTest, AKeptSubtreeGivesWhatTheWalkGaveAndAnIncompleteOneIsWalkedAgain)
+{
+    device->AddInteger(1123, 1, 0);
+    device->AddInteger(1330, 7, 0);
+    device->AddInteger(1102, 50, 1);
+    device->AddInteger(1331, 8, 2);
+    device->AddInteger(2000, 3, 0);
+    device->AddInteger(2001, 4, 0);
+    device->AddInteger(65015, 0);
+    device->Link(1123, 1330);
+    device->Link(1123, 1102);
+    device->Link(1330, 1331);
+    device->Link(2000, 2001);
+    auto access = Load();
+
+    auto visited = [&](UniqueNr root) {
+        std::vector<std::pair<UniqueNr, std::int32_t>> seen;
+        access->VisitAllParameterValues(
+            root, [&](UniqueNr n, const Variant& v) { seen.emplace_back(n, v.IntPart()); });
+        return seen;
+    };
+    const std::vector<std::pair<UniqueNr, std::int32_t>> expected = {
+        {1102, 50}, {1123, 1}, {1330, 7}, {1331, 8}};
+    EXPECT_EQ(visited(1123), expected) << "first walk";
+    (*device)[1331].value = Variant::I4(9);
+    EXPECT_EQ(visited(1123),
+              (std::vector<std::pair<UniqueNr, std::int32_t>>{{1102, 50}, {1123, 1}, {1330, 7}, {1331, 9}}))
+        << "the kept subtree reads the values anew";
+    CEtsAccess::ValueMap values;
+    access->GetAllParameterValues(values, 1123);
+    EXPECT_EQ(values.size(), 4u);
+
+    // A list with a failing item is not kept: the next walk asks the host again.
+    device->byNumber.at(2000)->ui->dependents->failAt = 1;
+    TraceCapture trace;
+    EXPECT_EQ(visited(2000), (std::vector<std::pair<UniqueNr, std::int32_t>>{{2000, 3}}));
+    device->byNumber.at(2000)->ui->dependents->failAt = 0;
+    EXPECT_EQ(visited(2000), (std::vector<std::pair<UniqueNr, std::int32_t>>{{2000, 3}, {2001, 4}}));
+}
+
+TEST_F(EtsAccessTest, TheJournalRecordsFirstChangesOnlyAndSkipsWritesOfTheHeldValue)
+{
+    device->AddInteger(10, 5);
+    device->AddInteger(11, 6);
+    device->AddText(12, "Hall");
+    device->AddInteger(65015, 0);
+    auto access = Load();
+    const int writes10 = (*device)[10].writes, writes11 = (*device)[11].writes;
+
+    access->BeginJournal();
+    EXPECT_EQ(access->SetParameterValue(10, Variant::I4(5)), S_OK);
+    EXPECT_EQ(access->SetParameterValue(10, Variant::String("5")), S_OK);
+    EXPECT_EQ((*device)[10].writes, writes10) << "the value it holds, as a number and as plain decimals";
+    EXPECT_EQ(access->SetParameterValue(11, Variant::String(" 7")), S_OK);
+    EXPECT_EQ(access->SetParameterValue(11, Variant::I4(8)), S_OK);
+    EXPECT_EQ(access->SetParameterValue(12, Variant::String("Stairs")), S_OK);
+    EXPECT_EQ(access->SetParameterValue(10, Variant::I4(1)), S_OK);
+    EXPECT_TRUE(access->IsModified());
+    const auto journal = access->EndJournal();
+    EXPECT_EQ(journal, (std::vector<std::pair<UniqueNr, Variant>>{
+                           {11, Variant::I4(6)}, {12, Variant::String("Hall")}, {10, Variant::I4(5)}}));
+    EXPECT_EQ((*device)[11].writes, writes11 + 2);
+
+    // Without a journal every write reaches the host.
+    EXPECT_EQ(access->SetParameterValue(10, Variant::I4(1)), S_OK);
+    EXPECT_EQ((*device)[10].writes, writes10 + 2);
+    EXPECT_TRUE(access->EndJournal().empty());
+}
+
 TEST_F(EtsAccessTest, ObjectAssociationsAreFoundThroughTheParentChain)
 {
     device->AddInteger(1123, 1);
