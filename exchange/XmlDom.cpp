@@ -350,8 +350,9 @@ std::pair<long, long> CXmlDom::GetNodePosition(XmlNode node) const
 
 namespace {
 
-struct StringWriter final : pugi::xml_writer
+struct FileWriter final : pugi::xml_writer
 {
+    explicit FileWriter(std::FILE* f) : file(f) {}
     // The writer adds no line breaks, so a carriage return is a value's: written as a reference, as
     // a reader turns a literal one into a line feed.
     void write(const void* data, std::size_t size) override
@@ -359,13 +360,19 @@ struct StringWriter final : pugi::xml_writer
         const std::string_view bytes(static_cast<const char*>(data), size);
         std::size_t begin = 0;
         for (std::size_t r = bytes.find('\r'); r != std::string_view::npos; r = bytes.find('\r', begin)) {
-            text.append(bytes.substr(begin, r - begin));
-            text += "&#13;";
+            Put(bytes.substr(begin, r - begin));
+            Put("&#13;");
             begin = r + 1;
         }
-        text.append(bytes.substr(begin));
+        Put(bytes.substr(begin));
     }
-    std::string text;
+    void Put(std::string_view bytes)
+    {
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+            failed = true;
+    }
+    std::FILE* file;
+    bool failed = false;
 };
 
 } // namespace
@@ -384,21 +391,21 @@ HRESULT CXmlDom::SaveXmlDocument(const std::string& fileName)
     }
     if (!m_pDocument->first_child())
         TRACE_HR(TRACE_ERROR, E_FAIL);
-    StringWriter writer;
-    m_pDocument->save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-
     // Written beside the target and renamed over it, so a failed save leaves the old file whole.
     const std::string temporary = fileName + ".tmp-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(writer.text.data(), static_cast<std::streamsize>(writer.text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(temporary, ec);
-            TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", fileName.c_str());
-            return E_FAIL;
-        }
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    bool written = file != nullptr;
+    if (file) {
+        FileWriter writer(file);
+        m_pDocument->save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+        written = !writer.failed && std::fflush(file) == 0;
+        written = std::fclose(file) == 0 && written;
+    }
+    if (!written) {
+        std::error_code ec;
+        std::filesystem::remove(temporary, ec);
+        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", fileName.c_str());
+        return E_FAIL;
     }
     std::error_code ec;
     std::filesystem::rename(temporary, fileName, ec);

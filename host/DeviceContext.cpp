@@ -134,6 +134,7 @@ HRESULT DeviceContext::Load()
         }
     }
     m_associations = std::move(associations);
+    m_addresses.clear();
     m_generation = generation;
     ++m_visibilityChanges;
     return S_OK;
@@ -423,18 +424,14 @@ HRESULT DeviceContext::AddAssociation(std::size_t object, std::int32_t address)
 
 bool DeviceContext::AddressExists(std::int32_t address)
 {
-    // The group address tree changes seldom; its revision tells when.
-    if (!m_addressesKnown || m_addressesAt != m_store->Revision()) {
-        std::vector<GroupAddressRecord> records;
-        if (!m_store->GroupAddresses(records))
-            return m_store->FindGroupAddress(address).has_value();
-        m_addresses.clear();
-        for (const GroupAddressRecord& r : records)
-            m_addresses.insert(r.address);
-        m_addressesAt = m_store->Revision();
-        m_addressesKnown = true;
-    }
-    return m_addresses.count(address) != 0;
+    // Addresses are never removed inside a session (a rollback reloads the context), so an address
+    // found once stays known.
+    if (m_addresses.count(address))
+        return true;
+    if (!m_store->FindGroupAddress(address))
+        return false;
+    m_addresses.insert(address);
+    return true;
 }
 
 HRESULT DeviceContext::DeleteAssociation(std::size_t object, std::int32_t address)

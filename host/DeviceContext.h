@@ -81,10 +81,8 @@ private:
     std::vector<std::vector<std::int32_t>> m_associations;
     // Objects that have a row in the store.
     std::vector<bool> m_objectStored;
-    // The project's group addresses as of the store's revision m_addressesAt.
+    // Group addresses known to exist.
     std::unordered_set<std::int32_t> m_addresses;
-    std::uint64_t m_addressesAt = 0;
-    bool m_addressesKnown = false;
     // Counts the writes that may change an object's visibility; the visibility of every object as
     // computed at m_objectVisibleAt.
     std::uint64_t m_visibilityChanges = 0;
