@@ -7,6 +7,7 @@
 #include "plugin/UIParameterDialog.h"
 #include "ui/DlgParameterExportImport.h"
 #include "ui/DlgQueryImportPrint.h"
+#include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 
 #include <QApplication>
@@ -96,6 +97,11 @@ private slots:
         model.CreateGroup(3);
         model.SetGroupName(3, "Hall");
         model.AddGroupMember(3, 5);
+
+        // The tree's node shows this page.
+        window.show();
+        window.GetTree()->Select(window.GetTree()->FindNode(NodeExportImport));
+        QVERIFY(qobject_cast<CDlgParameterExportImport*>(window.ActivePage()));
 
         CDlgParameterExportImport page(window);
         QVERIFY(page.Create());
