@@ -7,7 +7,6 @@
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 
-#include <QFileInfo>
 #include <QPushButton>
 
 namespace {
@@ -33,12 +32,6 @@ public:
 private:
     IMainWindow& m_main;
 };
-
-// A name without an extension gets the exchange file's.
-QString WithDefaultExtension(const QString& file)
-{
-    return QFileInfo(file).suffix().isEmpty() ? file + ".xml" : file;
-}
 
 } // namespace
 
@@ -93,14 +86,14 @@ void CDlgParameterExportImport::OnBnClickedBtnExport()
     QString caption;
     GetDescriptionByNumber(812, caption, "Export");
     const QString file =
-        UiServices::AskFile(Main().GetWindow(), caption, "XML files (*.xml)", QString(), true);
+        UiServices::AskFile(Main().GetWindow(), caption, "XML files (*.xml)", QString(), true, "xml");
     if (file.isEmpty())
         return;
     if (QWidget* window = Main().GetWindow())
         window->repaint();
     CDlgProgressControl progress(Main().GetWindow());
     CXmlDomExportImport exchange(Model(), &UiServices::Prompt(), &progress);
-    if (!exchange.ExportXmlFile(WithDefaultExtension(file).toStdString()))
+    if (!exchange.ExportXmlFile(file.toStdString()))
         ShowFailure(947, "Error in export", exchange.GetErrorText());
 }
 
@@ -136,7 +129,7 @@ void CDlgParameterExportImport::OnBnClickedBtnImport()
     const bool withGroupAddresses = choice == 1;
 
     const QString file = UiServices::AskFile(Main().GetWindow(), caption, "XML files (*.xml);;All files (*)",
-                                             QString(), false);
+                                             QString(), false, "xml");
     if (file.isEmpty())
         return;
     if (QWidget* window = Main().GetWindow())

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 PromptAnswer CQtPrompt::Ask(const std::string& caption, const std::string& text, PromptButtons buttons,
@@ -68,12 +69,26 @@ void UiServices::SetPrompt(IUserPrompt* prompt)
 }
 
 QString UiServices::AskFile(QWidget* parent, const QString& caption, const QString& filter,
-                            const QString& suggested, bool save)
+                            const QString& suggested, bool save, const QString& defaultSuffix)
 {
-    if (g_fileDialog)
-        return g_fileDialog(parent, caption, filter, suggested, save);
-    return save ? QFileDialog::getSaveFileName(parent, caption, suggested, filter)
-                : QFileDialog::getOpenFileName(parent, caption, suggested, filter);
+    QString file;
+    if (g_fileDialog) {
+        file = g_fileDialog(parent, caption, filter, suggested, save);
+    } else {
+        QFileDialog dialog(parent, caption, suggested, filter);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        // A saving dialog adds the suffix itself, so that it asks about overwriting the file meant.
+        if (save)
+            dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            file = dialog.selectedFiles().first();
+    }
+    if (file.isEmpty() || defaultSuffix.isEmpty() || !QFileInfo(file).suffix().isEmpty())
+        return file;
+    // A file to open keeps its name when it exists as typed.
+    const QString withSuffix = file + "." + defaultSuffix;
+    return save || (!QFileInfo::exists(file) && QFileInfo::exists(withSuffix)) ? withSuffix : file;
 }
 
 void UiServices::SetFileDialog(FileDialog dialog)

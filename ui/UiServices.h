@@ -29,8 +29,9 @@ void SetPrompt(IUserPrompt* prompt);
 // File dialogs: an empty result means the user cancelled.
 using FileDialog = std::function<QString(QWidget* parent, const QString& caption, const QString& filter,
                                          const QString& suggested, bool save)>;
+// A name chosen without an extension gets defaultSuffix.
 QString AskFile(QWidget* parent, const QString& caption, const QString& filter, const QString& suggested,
-                bool save);
+                bool save, const QString& defaultSuffix = {});
 void SetFileDialog(FileDialog dialog);
 
 } // namespace UiServices
