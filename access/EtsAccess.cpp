@@ -4,7 +4,6 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
@@ -237,14 +236,9 @@ bool CEtsAccess::SameNumber(const Variant& number, const Variant& text)
     // Only plain decimals: any other form is left to the host's conversion rules.
     if ((number.vt() != VT_I4 && number.vt() != VT_UI4) || text.vt() != VT_BSTR)
         return false;
-    const std::string& t = text.bstrVal();
-    if (t.empty() || t.size() > 11)
-        return false;
     std::int64_t parsed = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), parsed);
-    if (ec != std::errc{} || end != t.data() + t.size())
-        return false;
-    return parsed == (number.vt() == VT_I4 ? std::int64_t{number.lVal()} : std::int64_t{number.ulVal()});
+    return ParsePlainDecimal(text.bstrVal(), parsed) &&
+           parsed == (number.vt() == VT_I4 ? std::int64_t{number.lVal()} : std::int64_t{number.ulVal()});
 }
 
 void CEtsAccess::BeginJournal()

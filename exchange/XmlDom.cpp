@@ -3,8 +3,7 @@
 #include "plugin/trace/DebugTrace.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -254,14 +253,11 @@ HRESULT CXmlDom::GetNodeValueAttribute(XmlNode node, const std::string& name, st
             continue;
         // Plain decimal digits are the usual case; anything else takes the variant's rules.
         const std::string_view text = attribute.value();
-        std::int32_t number = 0;
-        if (!text.empty() && text.size() <= 9 && std::isdigit(static_cast<unsigned char>(text[0]))) {
-            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-            if (ec == std::errc{} && end == text.data() + text.size()) {
-                if (value)
-                    *value = number;
-                return S_OK;
-            }
+        if (std::int64_t number = 0;
+            ParsePlainDecimal(text, number) && number >= INT32_MIN && number <= INT32_MAX) {
+            if (value)
+                *value = static_cast<std::int32_t>(number);
+            return S_OK;
         }
         Variant v = Variant::String(text);
         if (HRESULT hr = v.ChangeType(VT_I4); FAILED(hr)) {

@@ -1,6 +1,7 @@
 #include "plugin/platform/Variant.h"
 
 #include <cctype>
+#include <charconv>
 #include <limits>
 
 Variant Variant::Null()
@@ -40,6 +41,15 @@ Variant Variant::String(std::string_view text)
     v.m_vt = VT_BSTR;
     v.m_text = text;
     return v;
+}
+
+bool ParsePlainDecimal(std::string_view text, std::int64_t& value)
+{
+    const std::size_t digits = text.size() - (text.starts_with('-') ? 1 : 0);
+    if (digits == 0 || digits > 18)
+        return false;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc{} && end == text.data() + text.size();
 }
 
 HRESULT ParseDecimal(std::string_view text, std::int64_t& value)

@@ -61,3 +61,6 @@ private:
 // Parses a decimal number the way the variant rules do: blanks around it, an optional sign,
 // digits and an optional fraction that rounds half to even. DISP_E_TYPEMISMATCH when it is not one.
 HRESULT ParseDecimal(std::string_view text, std::int64_t& value);
+// The common form of such a number, and only that: an optional minus and up to 18 digits, nothing
+// around them. False for anything else, which is left to ParseDecimal's rules.
+bool ParsePlainDecimal(std::string_view text, std::int64_t& value);

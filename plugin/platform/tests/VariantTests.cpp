@@ -59,3 +59,24 @@ TEST(Variant, IntegerPartAndEmptiness)
     EXPECT_TRUE(Variant::Null().IsEmptyOrNull());
     EXPECT_FALSE(Variant::String("").IsEmptyOrNull());
 }
+
+TEST(Variant, PlainDecimalsAreOnlyTheCommonForm)
+{
+    // Whatever the quick form refuses still goes to ParseDecimal's rules.
+    struct Case
+    {
+        const char* text;
+        bool plain;
+        std::int64_t value;
+    } cases[] = {
+        {"0", true, 0},   {"4711", true, 4711}, {"-12", true, -12}, {"4294967295", true, 4294967295LL},
+        {"007", true, 7}, {"", false, 0},       {"-", false, 0},    {" 5", false, 0},
+        {"5 ", false, 0}, {"+5", false, 0},     {"2.5", false, 0},  {"1234567890123456789", false, 0}};
+    for (const Case& c : cases) {
+        std::int64_t value = 0;
+        EXPECT_EQ(ParsePlainDecimal(c.text, value), c.plain) << c.text;
+        if (c.plain) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
