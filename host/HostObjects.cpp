@@ -163,11 +163,15 @@ HRESULT CHostAssociations::Delete(const Variant& index)
 
 // ---- object
 
-template <class Change> HRESULT CHostCommObject::Update(Change change)
+template <class Unchanged, class Change> HRESULT CHostCommObject::Update(Unchanged unchanged, Change change)
 {
-    ObjectRecord record;
-    if (HRESULT hr = m_context->GetObject(m_object, &record); FAILED(hr))
+    // A setting that holds what is asked costs neither a copy of the record nor a write.
+    const ObjectRecord* current = nullptr;
+    if (HRESULT hr = m_context->PeekObject(m_object, &current); FAILED(hr))
         return hr;
+    if (unchanged(*current))
+        return S_OK;
+    ObjectRecord record = *current;
     if (HRESULT hr = change(record); FAILED(hr))
         return hr;
     return m_context->SetObject(m_object, record);
@@ -207,13 +211,11 @@ HRESULT CHostCommObject::get_Text(std::string* text)
 
 HRESULT CHostCommObject::put_Text(const std::string& text)
 {
-    bool same = false;
-    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.text == text; })) && same)
-        return S_OK;
-    return Update([&](ObjectRecord& r) {
-        r.text = text;
-        return S_OK;
-    });
+    return Update([&](const ObjectRecord& r) { return r.text == text; },
+                  [&](ObjectRecord& r) {
+                      r.text = text;
+                      return S_OK;
+                  });
 }
 
 HRESULT CHostCommObject::get_FunctionText(std::string* text)
@@ -246,13 +248,11 @@ HRESULT CHostCommObject::put_Priority(std::int32_t priority)
 {
     if (priority < 0 || priority > 3)
         return E_INVALIDARG;
-    bool same = false;
-    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.priority == priority; })) && same)
-        return S_OK;
-    return Update([&](ObjectRecord& r) {
-        r.priority = priority;
-        return S_OK;
-    });
+    return Update([&](const ObjectRecord& r) { return r.priority == priority; },
+                  [&](ObjectRecord& r) {
+                      r.priority = priority;
+                      return S_OK;
+                  });
 }
 
 HRESULT CHostCommObject::get_Flag(EtsObjectFlag flag, std::int16_t* on)
@@ -268,15 +268,12 @@ HRESULT CHostCommObject::put_Flag(EtsObjectFlag flag, std::int16_t on)
 {
     if (!ValidFlag(flag))
         return E_INVALIDARG;
-    bool same = false;
-    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = (((r.flags >> flag) & 1) != 0) == (on != 0); })) &&
-        same)
-        return S_OK;
-    return Update([&](ObjectRecord& r) {
-        const auto bit = static_cast<std::uint8_t>(1u << flag);
-        r.flags = static_cast<std::uint8_t>(on ? r.flags | bit : r.flags & ~bit);
-        return S_OK;
-    });
+    return Update([&](const ObjectRecord& r) { return (((r.flags >> flag) & 1) != 0) == (on != 0); },
+                  [&](ObjectRecord& r) {
+                      const auto bit = static_cast<std::uint8_t>(1u << flag);
+                      r.flags = static_cast<std::uint8_t>(on ? r.flags | bit : r.flags & ~bit);
+                      return S_OK;
+                  });
 }
 
 HRESULT CHostCommObject::get_Visible(std::int16_t* visible)
@@ -326,16 +323,14 @@ HRESULT CHostCommObject::put_DatapointType(IEtsDatapointType* type)
         if (FAILED(type->get_Number(&number)) || !m_context->Model().FindDatapointType(number))
             return E_INVALIDARG;
     }
-    bool same = false;
-    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.datapointMain == number; })) && same)
-        return S_OK;
-    return Update([&](ObjectRecord& r) {
-        // A subtype belongs to its main type: changing the main type drops it.
-        if (r.datapointMain != number)
-            r.datapointSub = -1;
-        r.datapointMain = number;
-        return S_OK;
-    });
+    return Update([&](const ObjectRecord& r) { return r.datapointMain == number; },
+                  [&](ObjectRecord& r) {
+                      // A subtype belongs to its main type: changing the main type drops it.
+                      if (r.datapointMain != number)
+                          r.datapointSub = -1;
+                      r.datapointMain = number;
+                      return S_OK;
+                  });
 }
 
 HRESULT CHostCommObject::get_DatapointSubtype(IEtsDatapointSubtype** subtype)
@@ -363,23 +358,22 @@ HRESULT CHostCommObject::put_DatapointSubtype(IEtsDatapointSubtype* subtype)
     std::int32_t number = -1;
     if (subtype && FAILED(subtype->get_Number(&number)))
         return E_INVALIDARG;
-    bool same = false;
-    if (SUCCEEDED(Peek([&](const ObjectRecord& r) { same = r.datapointSub == number; })) && same)
-        return S_OK;
-    return Update([&](ObjectRecord& r) {
-        if (number >= 0) {
-            const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(r.datapointMain);
-            if (!entry)
-                return E_FAIL;
-            bool known = false;
-            for (const DatapointSubtypeEntry& s : entry->subtypes)
-                known = known || s.number == number;
-            if (!known)
-                return E_INVALIDARG;
-        }
-        r.datapointSub = number;
-        return S_OK;
-    });
+    return Update([&](const ObjectRecord& r) { return r.datapointSub == number; },
+                  [&](ObjectRecord& r) {
+                      if (number >= 0) {
+                          const DatapointTypeEntry* entry =
+                              m_context->Model().FindDatapointType(r.datapointMain);
+                          if (!entry)
+                              return E_FAIL;
+                          bool known = false;
+                          for (const DatapointSubtypeEntry& s : entry->subtypes)
+                              known = known || s.number == number;
+                          if (!known)
+                              return E_INVALIDARG;
+                      }
+                      r.datapointSub = number;
+                      return S_OK;
+                  });
 }
 
 ComPtr<IEtsCommObject> CommObjectItems::Item(std::size_t object)

@@ -91,7 +91,7 @@ public:
     HRESULT put_DatapointSubtype(IEtsDatapointSubtype* subtype) override;
 
 private:
-    template <class Change> HRESULT Update(Change change);
+    template <class Unchanged, class Change> HRESULT Update(Unchanged unchanged, Change change);
     template <class Read> HRESULT Peek(Read read) const;
     std::shared_ptr<DeviceContext> m_context;
     std::size_t m_object;
