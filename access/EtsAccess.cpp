@@ -607,6 +607,18 @@ HRESULT CEtsAccess::GetAllDefaultValues(ValueMap& values, UniqueNr uniqueNr, int
     return CollectValues(values, uniqueNr, argument, key, true);
 }
 
+template <class Visit> void CEtsAccess::ReadKept(const Subtree& subtree, bool defaults, Visit visit) const
+{
+    for (const auto& [number, node] : subtree) {
+        Variant value;
+        HRESULT hr = defaults ? node->ui->get_DefaultValue(&value) : node->parameter->get_Value(&value);
+        if (SUCCEEDED(hr))
+            visit(number, std::move(value));
+        else
+            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
+    }
+}
+
 HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argument, KeyFunction key,
                                   bool defaults) const
 {
@@ -617,14 +629,10 @@ HRESULT CEtsAccess::CollectValues(ValueMap& values, UniqueNr uniqueNr, int argum
     }
     // A subtree walked once in full is kept as its list of parameters, in the order of the walk.
     if (entry->subtree >= 0) {
-        for (const auto& [number, node] : m_subtrees[static_cast<std::size_t>(entry->subtree)]) {
-            Variant value;
-            HRESULT hr = defaults ? node->ui->get_DefaultValue(&value) : node->parameter->get_Value(&value);
-            if (SUCCEEDED(hr))
-                values.emplace(key ? key(number, argument) : number, std::move(value));
-            else
-                TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
-        }
+        ReadKept(m_subtrees[static_cast<std::size_t>(entry->subtree)], defaults,
+                 [&](UniqueNr number, Variant&& value) {
+                     values.emplace(key ? key(number, argument) : number, std::move(value));
+                 });
         return S_OK;
     }
     Subtree walked;
@@ -662,13 +670,7 @@ HRESULT CEtsAccess::VisitAllParameterValues(UniqueNr uniqueNr,
                                  [](const auto& a, const auto& b) { return a.first == b.first; }),
                      sorted.end());
     }
-    for (const auto& [number, node] : sorted) {
-        Variant value;
-        if (HRESULT hr = node->parameter->get_Value(&value); SUCCEEDED(hr))
-            visit(number, value);
-        else
-            TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(number));
-    }
+    ReadKept(sorted, false, [&](UniqueNr number, Variant&& value) { visit(number, value); });
     return S_OK;
 }
 

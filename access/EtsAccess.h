@@ -116,6 +116,8 @@ private:
     using Subtree = std::vector<std::pair<UniqueNr, const Entry*>>;
     void CollectValuesOf(IEtsUIParameter* parameter, ValueMap& values, int argument, KeyFunction key,
                          bool defaults, Subtree& walked, bool& complete) const;
+    // Reads the values (or defaults) of a kept subtree and hands each to visit(number, value).
+    template <class Visit> void ReadKept(const Subtree& subtree, bool defaults, Visit visit) const;
     void ResetDependentsOf(IEtsUIParameter* parameter, bool resetSelf);
 
     ComPtr<IEtsDevice> m_pDevice;
