@@ -1,12 +1,12 @@
 // Export and import of a full gateway configuration through the exchange file, against pugixml
 // parsing and writing the same file, in the same run.
+#include "bench/BenchSupport.h"
 #include "exchange/XmlDomExportImport.h"
 #include "host/CatalogueModel.h"
 #include "host/HostSession.h"
 #include "host/ProjectFactory.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,23 +19,11 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& text)
 {
-    std::fprintf(stderr, "bench_exchange: %s\n", text.c_str());
-    std::exit(1);
+    bench::Fail("bench_exchange", text);
 }
 
-double Median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-}
-
-template <class F> double TimeMs(F&& f)
-{
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
+using bench::Median;
+using bench::TimeMs;
 
 // Every group, every single, every scene with values, every effect with the value table filled to
 // its limit, and associations on the first objects.

@@ -1,12 +1,12 @@
 // Opening the demo project and loading the gateway's whole parameter registry through the host
 // objects (list item, UI parameter, UniqueNumber, value: what the access layer does at the start of
 // a session), against a bare SQLite read of the same values from the same file, in the same run.
+#include "bench/BenchSupport.h"
 #include "host/CatalogueModel.h"
 #include "host/HostSession.h"
 #include "host/ProjectFactory.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -21,8 +21,7 @@ using Values = std::vector<std::pair<std::int32_t, Variant>>;
 
 [[noreturn]] void Fail(const std::string& text)
 {
-    std::fprintf(stderr, "bench_registry_load: %s\n", text.c_str());
-    std::exit(1);
+    bench::Fail("bench_registry_load", text);
 }
 
 // The registry as the access layer keeps it, plus every value read once.
@@ -90,19 +89,8 @@ Values BareRead(const std::string& path)
     return values;
 }
 
-double Median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-}
-
-template <class F> double TimeMs(F&& f)
-{
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
+using bench::Median;
+using bench::TimeMs;
 
 } // namespace
 
