@@ -58,12 +58,13 @@ public:
     HRESULT AddAssociation(std::size_t object, std::int32_t address);
     HRESULT DeleteAssociation(std::size_t object, std::int32_t address);
 
-    // The value the type makes of a written variant (exposed for the command line's checks).
-    static HRESULT Accept(const ParameterCheck& check, std::span<const std::int32_t> sortedEnumValues,
-                          const Variant& value, Variant* accepted);
+    // A value in the form the store keeps it.
     static StoredValue ToStored(const Variant& value);
 
 private:
+    // The value the type makes of a written variant.
+    static HRESULT Accept(const ParameterCheck& check, std::span<const std::int32_t> sortedEnumValues,
+                          const Variant& value, Variant* accepted);
     HRESULT Load();
     HRESULT EnsureCurrent();
     bool VisibleNow(std::size_t position) const;
