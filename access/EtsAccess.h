@@ -2,7 +2,7 @@
 // parameter objects, typed reads and writes, texts by number, defaults, resets and tree walks.
 #pragma once
 
-#include "plugin/host/EtsHost.h"
+#include "hostapi/EtsHost.h"
 
 #include <cstdint>
 #include <functional>

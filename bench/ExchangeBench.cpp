@@ -2,9 +2,9 @@
 // parsing and writing the same file, in the same run.
 #include "bench/BenchSupport.h"
 #include "exchange/XmlDomExportImport.h"
-#include "host/CatalogueModel.h"
-#include "host/HostSession.h"
-#include "host/ProjectFactory.h"
+#include "host/catalogue/CatalogueModel.h"
+#include "host/objects/HostSession.h"
+#include "host/objects/ProjectFactory.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // objects (list item, UI parameter, UniqueNumber, value: what the access layer does at the start of
 // a session), against a bare SQLite read of the same values from the same file, in the same run.
 #include "bench/BenchSupport.h"
-#include "host/CatalogueModel.h"
-#include "host/HostSession.h"
-#include "host/ProjectFactory.h"
+#include "host/catalogue/CatalogueModel.h"
+#include "host/objects/HostSession.h"
+#include "host/objects/ProjectFactory.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,6 @@ add_library(veltrona_options INTERFACE)
 target_compile_features(veltrona_options INTERFACE cxx_std_20)
 target_compile_options(veltrona_options INTERFACE
     -Wall -Wextra -pedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow=local -Wformat=2)
-target_include_directories(veltrona_options INTERFACE ${PROJECT_SOURCE_DIR})
 
 option(VELTRONA_WERROR "Treat warnings as errors" OFF)
 if(VELTRONA_WERROR)
@@ -24,4 +23,23 @@ function(veltrona_add_gtest name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE veltrona_options ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+endfunction()
+
+# Makes a folder's headers reachable, as "folder/Header.h", to the target and to whatever links it,
+# and to nothing else: each folder appears on the include path through a link of its own, so an
+# include without a link edge behind it fails to compile.
+function(veltrona_expose target folder)
+    string(REPLACE "/" "_" key "${folder}")
+    set(root "${CMAKE_BINARY_DIR}/expose/${key}")
+    get_filename_component(parent "${root}/${folder}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
+    if(NOT EXISTS "${root}/${folder}")
+        file(CREATE_LINK "${PROJECT_SOURCE_DIR}/${folder}" "${root}/${folder}" SYMBOLIC)
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+        target_include_directories(${target} INTERFACE "${root}")
+    else()
+        target_include_directories(${target} PUBLIC "${root}")
+    endif()
 endfunction()

@@ -2,7 +2,7 @@
 // group assignments, deleting assignments, resetting gear, writing and reading scene values.
 #include "device/EtsLifeDeviceConnection.h"
 #include "device/TextFormat.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 namespace {
 constexpr std::uint8_t kFnSearch = 1;

@@ -2,7 +2,7 @@
 #include "device/EtsLifeDeviceConnection.h"
 
 #include "device/TextFormat.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 std::string ToLocalLineBreaks(std::string text)
 {

@@ -2,10 +2,10 @@
 // gateway's properties, runs the function protocol and the commissioning procedures, reports failures.
 #pragma once
 
-#include "device/ProgressBox.h"
+#include "model/ProgressBox.h"
 #include "model/EtsDbManagement.h"
-#include "plugin/host/EtsServices.h"
-#include "plugin/platform/Clock.h"
+#include "hostapi/EtsServices.h"
+#include "platform/Clock.h"
 
 #include <array>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the direct gear command on 0xD5.
 #include "device/EtsLifeDeviceConnection.h"
 #include "device/TextFormat.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 namespace {
 std::string HexBytes(const std::uint8_t* data, std::uint32_t size)

@@ -1,6 +1,6 @@
 #include "exchange/XmlDom.h"
 
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/UserPrompt.h"
-#include "plugin/platform/Variant.h"
+#include "platform/Variant.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "exchange/XmlDomExportImport.h"
 
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <cctype>
 #include <cstdio>

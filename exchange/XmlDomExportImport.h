@@ -2,7 +2,7 @@
 // objects, import with or without group addresses, also of files of the previous generation.
 #pragma once
 
-#include "device/ProgressBox.h"
+#include "model/ProgressBox.h"
 #include "exchange/XmlDom.h"
 #include "model/EtsDbManagement.h"
 

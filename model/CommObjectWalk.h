@@ -1,7 +1,7 @@
 // Walks the communication objects of a device, as every object operation of the model does.
 #pragma once
 
-#include "plugin/host/EtsHost.h"
+#include "hostapi/EtsHost.h"
 
 enum class ObjectItemFailure
 {

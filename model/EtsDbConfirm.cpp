@@ -1,6 +1,6 @@
 // Confirmations before destructive changes, and the emergency lighting predicates.
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 bool CEtsDbManagement::ConfirmLosing(UniqueNr messageNr, const char* defaultMessage)
 {

@@ -1,6 +1,6 @@
 // Effects, their steps and the packed effect value table.
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Groups, singles and members of the configuration model.
 #include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <cstdio>
 #include <optional>

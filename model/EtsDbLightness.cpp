@@ -1,7 +1,7 @@
 // The lightness scale, the range rule for scene and effect values, and dim and fade time conversion.
 #include "model/EtsDbManagement.h"
 #include "model/LightnessTables.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <cmath>
 #include <cstdio>

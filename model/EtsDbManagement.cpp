@@ -1,7 +1,7 @@
 #include "model/EtsDbManagement.h"
 
-#include "plugin/platform/ClassRegistry.h"
-#include "plugin/trace/DebugTrace.h"
+#include "platform/ClassRegistry.h"
+#include "trace/DebugTrace.h"
 
 #include <cstdlib>
 #include <filesystem>

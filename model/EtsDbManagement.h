@@ -4,7 +4,7 @@
 
 #include "access/EtsAccess.h"
 #include "model/ModelRecords.h"
-#include "model/Numbering.h"
+#include "product/Numbering.h"
 #include "model/Progress.h"
 #include "model/UserPrompt.h"
 

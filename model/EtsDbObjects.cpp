@@ -1,7 +1,7 @@
 // Communication object flags, group address associations and the reset of the whole configuration.
 #include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <cstdio>
 #include <map>

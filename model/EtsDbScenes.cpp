@@ -1,6 +1,6 @@
 // Scenes of the configuration model.
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <cstdio>
 

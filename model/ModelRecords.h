@@ -1,7 +1,7 @@
 // The buffered tables of the configuration model and their clipboards.
 #pragma once
 
-#include "plugin/platform/Variant.h"
+#include "platform/Variant.h"
 
 #include <array>
 #include <cstdint>

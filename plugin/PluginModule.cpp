@@ -1,8 +1,8 @@
 // The library's entry points: class factory, unload check and self-registration.
 #include "plugin/UIPluginVeltrona.h"
-#include "plugin/platform/FileRegistry.h"
+#include "platform/FileRegistry.h"
 #include "plugin/registration_scripts.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <dlfcn.h>
 #include <filesystem>

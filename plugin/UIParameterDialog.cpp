@@ -1,7 +1,7 @@
 #include "plugin/UIParameterDialog.h"
 
-#include "plugin/platform/Clock.h"
-#include "plugin/trace/DebugTrace.h"
+#include "platform/Clock.h"
+#include "trace/DebugTrace.h"
 #include "ui/ConfigurationPages.h"
 #include "ui/DlgParameterGroupCommon.h"
 #include "ui/UiServices.h"

@@ -3,7 +3,7 @@
 
 #include "device/EtsLifeDeviceConnection.h"
 #include "model/EtsDbManagement.h"
-#include "plugin/host/EtsHost.h"
+#include "hostapi/EtsHost.h"
 #include "ui/DlgProgressControl.h"
 #include "ui/ParameterDialog.h"
 #include "ui/PluginTreeCtrlView.h"

@@ -1,7 +1,7 @@
 #include "plugin/UIPluginVeltrona.h"
 
 #include "plugin/UIParameterDialog.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <QApplication>
 #include <QPointer>

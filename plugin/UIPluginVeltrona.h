@@ -1,7 +1,7 @@
 // The plug-in object the host creates: takes the host's objects and runs one editing session per call.
 #pragma once
 
-#include "plugin/host/EtsHost.h"
+#include "hostapi/EtsHost.h"
 
 #include <atomic>
 #include <vector>

@@ -2,7 +2,7 @@
 // and the random address search as the gateway runs it on the line.
 #pragma once
 
-#include "plugin/platform/Clock.h"
+#include "platform/Clock.h"
 #include "simulator/ControlGear.h"
 #include "simulator/SimulatorTiming.h"
 

@@ -2,8 +2,8 @@
 // 0xD1, direct gear commands on 0xD5 and the DALI line behind them, all in the time of a Clock.
 #pragma once
 
-#include "plugin/platform/Clock.h"
-#include "plugin/platform/HResult.h"
+#include "platform/Clock.h"
+#include "platform/HResult.h"
 #include "simulator/ControlGear.h"
 #include "simulator/DaliLine.h"
 #include "simulator/GatewayIdentity.h"

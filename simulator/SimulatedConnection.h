@@ -1,7 +1,7 @@
 // The host's live connection to a simulated gateway, as the plug-in reaches it.
 #pragma once
 
-#include "plugin/host/EtsServices.h"
+#include "hostapi/EtsServices.h"
 #include "simulator/GatewaySimulator.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "ui/DlgParameterExportImport.h"
 
 #include "exchange/XmlDomExportImport.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 #include "ui/DlgProgressControl.h"
 #include "ui/DlgQueryImportPrint.h"
 #include "ui/PluginTreeCtrlView.h"

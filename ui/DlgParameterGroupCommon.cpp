@@ -1,7 +1,7 @@
 #include "ui/DlgParameterGroupCommon.h"
 
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 #include "ui/WaitCursor.h"

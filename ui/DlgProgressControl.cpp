@@ -1,6 +1,6 @@
 #include "ui/DlgProgressControl.h"
 
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // The progress box of long operations, and the box that stays alive while a blocking call runs.
 #pragma once
 
-#include "device/ProgressBox.h"
+#include "model/ProgressBox.h"
 #include "model/Progress.h"
 #include "ui/TemplateDialog.h"
 

@@ -1,7 +1,7 @@
 #include "ui/ParameterDialog.h"
 
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 #include "ui/PluginTreeCtrlView.h"
 
 #include <QApplication>

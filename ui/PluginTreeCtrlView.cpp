@@ -1,7 +1,7 @@
 #include "ui/PluginTreeCtrlView.h"
 
 #include "model/EtsDbManagement.h"
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 #include "ui/DlgEditName.h"
 #include "ui/TreeIcons.h"
 #include "ui/WaitCursor.h"

@@ -1,6 +1,6 @@
 #include "ui/TemplateDialog.h"
 
-#include "plugin/trace/DebugTrace.h"
+#include "trace/DebugTrace.h"
 
 #include <QCheckBox>
 #include <QComboBox>

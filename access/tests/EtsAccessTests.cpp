@@ -1,7 +1,7 @@
 #include "access/EtsAccess.h"
 #include "access/tests/FakeHost.h"
-#include "plugin/platform/ClassRegistry.h"
-#include "plugin/trace/TraceCapture.h"
+#include "platform/ClassRegistry.h"
+#include "trace/TraceCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // dependency tree, communication objects with associations, and switches for failing calls.
 #pragma once
 
-#include "plugin/host/EtsHost.h"
+#include "hostapi/EtsHost.h"
 
 #include <map>
 #include <memory>

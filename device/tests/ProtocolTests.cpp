@@ -1,6 +1,6 @@
 // Property reads and writes, the function channel request and the direct gear command.
 #include "device/tests/DeviceFixture.h"
-#include "plugin/trace/TraceCapture.h"
+#include "trace/TraceCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "exchange/XmlDom.h"
 #include "exchange/XmlDomExportImport.h"
-#include "plugin/trace/TraceCapture.h"
+#include "trace/TraceCapture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "model/tests/GatewayFixture.h"
 #include "model/tests/ModelTables.h"
-#include "plugin/trace/TraceCapture.h"
+#include "trace/TraceCapture.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,5 +1,5 @@
 #include "model/tests/GatewayFixture.h"
-#include "plugin/trace/TraceCapture.h"
+#include "trace/TraceCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "model/tests/GatewayFixture.h"
 #include "plugin/UIPluginVeltrona.h"
-#include "plugin/platform/FileRegistry.h"
+#include "platform/FileRegistry.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>

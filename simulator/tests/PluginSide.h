@@ -2,7 +2,7 @@
 // the idle handshake with pauses of 1000 ms, per-gear confirmations without pauses, 0xD5 commands.
 #pragma once
 
-#include "plugin/platform/Clock.h"
+#include "platform/Clock.h"
 #include "simulator/DemoLine.h"
 #include "simulator/SimulatedConnection.h"
 

@@ -1,8 +1,8 @@
 // The export/import page in the main window over a real project: its questions, the file it writes
 // and reads back, and the error an unreadable file gives.
-#include "host/CatalogueModel.h"
-#include "host/HostSession.h"
-#include "host/ProjectFactory.h"
+#include "host/catalogue/CatalogueModel.h"
+#include "host/objects/HostSession.h"
+#include "host/objects/ProjectFactory.h"
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
 #include "ui/DlgParameterExportImport.h"

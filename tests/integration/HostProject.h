@@ -1,8 +1,8 @@
 // A fresh gateway project of the shipped catalogue in a scratch folder, opened as the host opens it.
 #pragma once
 
-#include "host/HostSession.h"
-#include "host/ProjectFactory.h"
+#include "host/objects/HostSession.h"
+#include "host/objects/ProjectFactory.h"
 #include "model/EtsDbManagement.h"
 
 #include <filesystem>

@@ -1,0 +1,34 @@
+// The host's window: the project's devices, and the editing session of a device's parameters through
+// its plug-in.
+#pragma once
+
+#include "host/objects/HostSession.h"
+#include "host/program/PluginLoader.h"
+#include "host/program/SimulatedGateway.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QTreeWidget;
+
+class CHostMainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    CHostMainWindow(std::unique_ptr<HostSession> session, std::shared_ptr<CSimulatedGatewayProvider> gateway,
+                    std::unique_ptr<PluginLoader> plugin, QString projectPath);
+
+    // Runs one editing session of the gateway device; the plug-in's answer.
+    HRESULT EditParameters();
+
+private:
+    void FillDevices();
+    void DownloadToGateway();
+
+    std::unique_ptr<HostSession> m_session;
+    std::shared_ptr<CSimulatedGatewayProvider> m_gateway;
+    std::unique_ptr<PluginLoader> m_plugin;
+    QString m_projectPath;
+    QTreeWidget* m_devices = nullptr;
+};

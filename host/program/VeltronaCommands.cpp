@@ -1,0 +1,361 @@
+#include "host/program/VeltronaCommands.h"
+
+#include "exchange/XmlDomExportImport.h"
+#include "host/catalogue/CatalogueModel.h"
+#include "host/objects/HostSession.h"
+#include "host/objects/ProjectFactory.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+
+namespace {
+
+int CommandNew(CommandContext& context, std::span<const std::string> arguments);
+int CommandParams(CommandContext& context, std::span<const std::string> arguments);
+int CommandDemo(CommandContext& context, std::span<const std::string> arguments);
+int CommandExport(CommandContext& context, std::span<const std::string> arguments);
+int CommandImport(CommandContext& context, std::span<const std::string> arguments);
+int CommandOpen(CommandContext& context, std::span<const std::string> arguments)
+{
+    return context.OpenWindow(arguments);
+}
+
+constexpr VeltronaCommand kCommands[] = {
+    {"new", "FILE", "create a project with one DALI gateway at individual address 1.1.1", &CommandNew},
+    {"params", "FILE", "print every parameter of the gateway as UniqueNr<TAB>value, ascending",
+     &CommandParams},
+    {"demo", "", "print the path of the demo project, creating it on first use", &CommandDemo},
+    {"open", "[PROJECT] [--edit]", "open a project (the demo without one) in the host window", &CommandOpen},
+    {"export", "PROJECT FILE.xml", "write the gateway's configuration to an exchange file", &CommandExport},
+    {"import", "PROJECT FILE.xml [--without-group-addresses]",
+     "replace the gateway's configuration by an exchange file's; saved only when the whole file is taken",
+     &CommandImport},
+};
+
+void PrintUsage(std::ostream& stream)
+{
+    stream << "Usage: veltrona [--catalogue FILE] COMMAND [ARGUMENTS]\n\nCommands:\n";
+    std::size_t width = 0;
+    for (const VeltronaCommand& c : kCommands)
+        width = std::max(width, c.name.size() + 1 + c.arguments.size());
+    for (const VeltronaCommand& c : kCommands) {
+        std::string head(c.name);
+        if (!c.arguments.empty()) {
+            head += ' ';
+            head += c.arguments;
+        }
+        stream << "  " << head << std::string(width - head.size() + 2, ' ') << c.summary << "\n";
+    }
+    stream << "\nOptions:\n"
+              "  --catalogue FILE   use this product catalogue instead of the shipped one\n"
+              "  --help             show this text\n";
+}
+
+bool ExpectArguments(CommandContext& context, std::string_view command,
+                     std::span<const std::string> arguments, std::size_t count)
+{
+    if (arguments.size() == count)
+        return true;
+    context.Err() << "veltrona: '" << command << "' takes " << (count == 0 ? "no" : std::to_string(count))
+                  << " argument" << (count == 1 ? "" : "s") << "; see veltrona --help\n";
+    return false;
+}
+
+int CommandNew(CommandContext& context, std::span<const std::string> arguments)
+{
+    if (!ExpectArguments(context, "new", arguments, 1))
+        return kExitUsage;
+    std::shared_ptr<const Catalogue> catalogue = context.LoadCatalogue();
+    if (!catalogue)
+        return kExitFailure;
+    const std::string& path = arguments[0];
+    NewProjectOptions options;
+    std::string stem = std::filesystem::path(path).stem().string();
+    if (!stem.empty())
+        options.name = stem;
+    std::string error;
+    if (!CreateGatewayProject(path, *catalogue, options, &error))
+        return context.Fail(error);
+    return kExitOk;
+}
+
+int CommandParams(CommandContext& context, std::span<const std::string> arguments)
+{
+    if (!ExpectArguments(context, "params", arguments, 1))
+        return kExitUsage;
+    std::shared_ptr<const Catalogue> catalogue = context.LoadCatalogue();
+    if (!catalogue)
+        return kExitFailure;
+    std::string error;
+    std::shared_ptr<const CatalogueModel> model = CatalogueModel::Build(catalogue, &error);
+    if (!model)
+        return context.Fail(error);
+    std::unique_ptr<HostSession> session = HostSession::Open(arguments[0], model, &error);
+    if (!session)
+        return context.Fail(error);
+
+    // Through the host objects, as the plug-in sees the device.
+    ComPtr<IEtsCollection<IEtsDeviceParameter>> list;
+    std::int32_t count = 0;
+    if (FAILED(session->Device()->get_Parameters(list.ReleaseAndGetAddressOf())) ||
+        FAILED(list->get_Count(&count)))
+        return context.Fail("The parameters of the gateway cannot be read.");
+    std::vector<std::pair<std::int32_t, std::string>> lines;
+    lines.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 1; i <= count; ++i) {
+        ComPtr<IEtsDeviceParameter> parameter;
+        ComPtr<IEtsUIParameter> ui;
+        std::int32_t number = 0;
+        Variant value;
+        if (FAILED(list->Item(Variant::I4(i), parameter.ReleaseAndGetAddressOf())) ||
+            FAILED(parameter->get_UIParameter(ui.ReleaseAndGetAddressOf())) ||
+            FAILED(ui->get_UniqueNumber(&number)) || FAILED(parameter->get_Value(&value)))
+            return context.Fail("Parameter " + std::to_string(i) + " of the gateway cannot be read.");
+        std::string text;
+        switch (value.vt()) {
+        case VT_BSTR:
+            text = EscapeValueText(value.bstrVal());
+            break;
+        case VT_I4:
+            text = std::to_string(value.lVal());
+            break;
+        case VT_UI4:
+            text = std::to_string(value.ulVal());
+            break;
+        case VT_UI2:
+            text = std::to_string(value.uiVal());
+            break;
+        default:
+            break;
+        }
+        lines.emplace_back(number, std::move(text));
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string output;
+    for (const auto& [number, text] : lines) {
+        output += std::to_string(number);
+        output += '\t';
+        output += text;
+        output += '\n';
+    }
+    context.Out() << output << std::flush;
+    return context.Out() ? kExitOk : context.Fail("Writing the parameters failed.");
+}
+
+int CommandDemo(CommandContext& context, std::span<const std::string> arguments)
+{
+    if (!ExpectArguments(context, "demo", arguments, 0))
+        return kExitUsage;
+    std::shared_ptr<const Catalogue> catalogue = context.LoadCatalogue();
+    if (!catalogue)
+        return kExitFailure;
+    std::string error;
+    std::string path = EnsureDemoProject(*catalogue, &error);
+    if (path.empty())
+        return context.Fail(error);
+    context.Out() << path << "\n";
+    return kExitOk;
+}
+
+// A project opened for the exchange commands: the gateway's model loaded as the main window loads
+// it, inside an editing session that only an explicit Commit keeps.
+class ExchangeSession
+{
+public:
+    bool Open(CommandContext& context, const std::string& path)
+    {
+        std::shared_ptr<const Catalogue> catalogue = context.LoadCatalogue();
+        if (!catalogue)
+            return false;
+        std::string error;
+        std::shared_ptr<const CatalogueModel> built = CatalogueModel::Build(catalogue, &error);
+        if (built)
+            m_session = HostSession::Open(path, built, &error);
+        if (!m_session) {
+            context.Fail(error);
+            return false;
+        }
+        if (FAILED(m_session->BeginEditing())) {
+            context.Fail("The project '" + path + "' cannot be edited.");
+            return false;
+        }
+        m_model = std::make_unique<CEtsDbManagement>(m_session->Device().Get());
+        if (FAILED(m_model->LoadDeviceParameterPointers())) {
+            context.Fail("The parameters of the gateway cannot be read.");
+            return false;
+        }
+        m_model->InitLightnessValueLists();
+        m_model->LoadBufferedParameters();
+        m_model->CollectVisibleNonStandardObjects();
+        return true;
+    }
+    CEtsDbManagement& Model() { return *m_model; }
+    bool Commit()
+    {
+        m_model.reset();
+        return m_session->EndEditing(S_OK) == S_OK;
+    }
+    // Without a Commit the session drops every change when it ends.
+    ~ExchangeSession()
+    {
+        m_model.reset();
+        if (m_session && m_session->Editing())
+            m_session->EndEditing(E_ABORT);
+    }
+
+private:
+    std::unique_ptr<HostSession> m_session;
+    std::unique_ptr<CEtsDbManagement> m_model;
+};
+
+int CommandExport(CommandContext& context, std::span<const std::string> arguments)
+{
+    if (!ExpectArguments(context, "export", arguments, 2))
+        return kExitUsage;
+    ExchangeSession session;
+    if (!session.Open(context, arguments[0]))
+        return kExitFailure;
+    CXmlDomExportImport exporter(session.Model());
+    if (!exporter.ExportXmlFile(arguments[1]))
+        return context.Fail(exporter.GetErrorText());
+    return kExitOk;
+}
+
+int CommandImport(CommandContext& context, std::span<const std::string> arguments)
+{
+    std::vector<std::string> files;
+    bool withGroupAddresses = true;
+    for (const std::string& argument : arguments) {
+        if (argument == "--without-group-addresses")
+            withGroupAddresses = false;
+        else
+            files.push_back(argument);
+    }
+    if (!ExpectArguments(context, "import", files, 2))
+        return kExitUsage;
+    ExchangeSession session;
+    if (!session.Open(context, files[0]))
+        return kExitFailure;
+    CEtsDbManagement& model = session.Model();
+    CXmlDomExportImport importer(model);
+    if (!importer.ImportXmlFile(files[1], withGroupAddresses))
+        return context.Fail(importer.GetErrorText() + " The project is unchanged.");
+    // What the main window's OK does after a change: the gateway learns that its configuration is
+    // out of date by a new project identity, and hidden objects go back to their standard flags.
+    const std::tm today = DefaultClock().LocalTime();
+    model.SetParameterLong(721, static_cast<std::int32_t>(DefaultClock().Random() % 32768));
+    model.SetParameterLong(722, today.tm_mday * 256 + today.tm_mon + 1);
+    model.SetParameterLong(723, today.tm_year + 1900);
+    model.ResetInvisibleNonStandardObjects();
+    const std::string failures = importer.GetFailures(), leftOut = importer.GetLeftOut();
+    if (!session.Commit())
+        return context.Fail("The imported configuration cannot be saved; the project is unchanged.");
+    if (!leftOut.empty())
+        context.Err() << "veltrona: " << leftOut << "\n";
+    if (!failures.empty())
+        context.Err() << "veltrona: these group addresses could not be associated: " << failures << "\n";
+    context.Out() << "The configuration is imported; the gateway needs a download.\n";
+    return kExitOk;
+}
+
+} // namespace
+
+std::shared_ptr<const Catalogue> CommandContext::LoadCatalogue()
+{
+    if (m_catalogue)
+        return m_catalogue;
+    std::string path = m_cataloguePath.empty() ? Catalogue::DefaultPath() : m_cataloguePath;
+    std::string error;
+    if (m_environment.loadCatalogue)
+        m_catalogue = m_environment.loadCatalogue(path, &error);
+    else
+        error = "no catalogue loader";
+    if (!m_catalogue)
+        Fail("The product catalogue cannot be loaded: " + error);
+    return m_catalogue;
+}
+
+int CommandContext::Fail(const std::string& text)
+{
+    Err() << "veltrona: " << text << "\n";
+    return kExitFailure;
+}
+
+std::span<const VeltronaCommand> VeltronaCommands()
+{
+    return kCommands;
+}
+
+int RunVeltrona(std::span<const std::string> arguments, CommandEnvironment& environment)
+{
+    std::string cataloguePath;
+    std::size_t next = 0;
+    while (next < arguments.size() && arguments[next].starts_with("-")) {
+        const std::string& option = arguments[next];
+        if (option == "--help" || option == "-h") {
+            PrintUsage(environment.out);
+            return kExitOk;
+        }
+        if (option == "--catalogue" && next + 1 == arguments.size()) {
+            environment.err << "veltrona: --catalogue needs a FILE; see veltrona --help\n";
+            return kExitUsage;
+        }
+        if (option == "--catalogue") {
+            cataloguePath = arguments[next + 1];
+            next += 2;
+        } else if (option.starts_with("--catalogue=")) {
+            cataloguePath = option.substr(std::string_view("--catalogue=").size());
+            ++next;
+        } else {
+            environment.err << "veltrona: unknown option '" << option << "'; see veltrona --help\n";
+            return kExitUsage;
+        }
+    }
+    CommandContext context(environment, cataloguePath);
+    if (next == arguments.size()) {
+        if (environment.noCommand)
+            return environment.noCommand(context);
+        environment.err << "veltrona: no command given\n";
+        PrintUsage(environment.err);
+        return kExitUsage;
+    }
+    const std::string& name = arguments[next];
+    if (name == "help") {
+        PrintUsage(environment.out);
+        return kExitOk;
+    }
+    for (const VeltronaCommand& command : kCommands) {
+        if (command.name == name)
+            return command.run(context, arguments.subspan(next + 1));
+    }
+    environment.err << "veltrona: unknown command '" << name << "'; see veltrona --help\n";
+    return kExitUsage;
+}
+
+std::string EscapeValueText(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}

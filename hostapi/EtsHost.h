@@ -1,0 +1,4 @@
+// Every host interface the plug-in uses, in one include.
+#pragma once
+
+#include "hostapi/EtsServices.h"

@@ -1,0 +1,480 @@
+#include "exchange/XmlDomExportImport.h"
+#include "trace/TraceCapture.h"
+#include "tests/integration/HostProject.h"
+
+#include <cstring>
+#include <fstream>
+#include <random>
+
+namespace {
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string TempFile(const std::string& name)
+{
+    return (std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + name)).string();
+}
+
+constexpr std::int32_t Address(int main, int middle, int sub)
+{
+    return main * 2048 + middle * 256 + sub;
+}
+
+// Records what the progress box shows.
+struct RecordingBox final : IProgressBox
+{
+    bool Show(ProgressKind, std::optional<std::string> caption, std::optional<std::string>,
+              std::optional<std::string>, std::optional<std::string>) override
+    {
+        captions.push_back(caption.value_or(""));
+        return true;
+    }
+    void SetRange(int) override {}
+    void Step() override {}
+    bool CheckCancel() override { return false; }
+    void SetCaption(const std::string&) override {}
+    void SetInfoText(const std::string&) override {}
+    void SetInfoText2(const std::string& text) override { lines.push_back(text); }
+    void Close() override { ++closed; }
+    std::vector<std::string> captions, lines;
+    int closed = 0;
+};
+
+// A configuration with everything the file carries: groups below and above 16 with members,
+// singles, scenes, an effect table filled to its limit, and associations with own flags.
+void Configure(CEtsDbManagement& model)
+{
+    model.SetParameterLong(65014, 4);
+    model.SetAddressingMode(4);
+    for (int g : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 17, 20}) {
+        model.CreateGroup(g);
+        model.SetGroupName(g, "Group \xC3\xA4 <" + std::to_string(g) + ">");
+    }
+    model.AddGroupMember(1, 1);
+    model.AddGroupMember(2, 2);
+    model.AddGroupMember(17, 3);
+    model.SetMemberName(1, "Downlight & co");
+    model.SetMemberType(1, 6);
+    model.SetMemberRandomNr(2, 0x123456);
+    model.CreateSingle(5);
+    model.CreateSingle(64);
+    model.SetMemberName(64, "Exit sign");
+    for (int s : {1, 2, 16}) {
+        model.CreateScene(s);
+        model.SetSceneName(s, "Scene " + std::to_string(s));
+        model.AddGroupToScene(s, 1, 0x100 | 114);
+        model.AddGroupToScene(s, 17, 0x300 | 148);
+    }
+    model.AddGroupToScene(2, 32 + 5, 0x100 | 20);
+    for (int e = 1; e <= kEffectCount; ++e) {
+        model.CreateEffect(e);
+        for (int k = 0; k < 4; ++k)
+            model.CreateEffectStep(e, k);
+    }
+    // Up to the table's limit.
+    bool room = true;
+    for (int e = 1; e <= kEffectCount && room; ++e)
+        for (int step = 1; step <= 5 && room; ++step)
+            for (int key : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 17, 20, 37})
+                if (!model.AddGroupToEffectStep(e, step, key,
+                                                static_cast<std::uint16_t>(10 + e + step + key)))
+                    room = model.GetEffectValueCount() < kEffectValueCount;
+    model.AddGroupToEffectStep(3, 1, 97 + 1, 0);
+
+    ObjectAssociationMap map;
+    model.GetDeviceObjectAssociations(map);
+    ObjectAssociationMap wanted;
+    int n = 0;
+    for (auto& [number, record] : map) {
+        if (n == 0)
+            wanted[number] = {std::to_string(Address(1, 2, 3)) + "," + std::to_string(Address(1, 2, 4)), 0x5F,
+                              -1, -1};
+        else if (n == 5)
+            wanted[number] = {std::to_string(Address(7, 7, 255)), 0x1E, 5, 1};
+        else if (n == 9)
+            wanted[number] = {"", 0x1D, -1, -1};
+        if (++n > 9)
+            break;
+    }
+    std::string failures;
+    model.SetDeviceObjectAssociations(wanted, &failures);
+    EXPECT_EQ(failures, "");
+}
+
+// The store without the counter of loads, which every load of the model moves on.
+std::string Stable(const std::string& store)
+{
+    std::istringstream in(store);
+    std::string line, out;
+    while (std::getline(in, line))
+        if (line.rfind("P65015=", 0) != 0)
+            out += line + "\n";
+    return out;
+}
+
+struct RecordingView final : IExchangeView
+{
+    void UpdateAll() override { calls += "U"; }
+    void EnableWindow(bool enable) override { calls += enable ? "E" : "D"; }
+    std::string calls;
+};
+
+class ExchangeOverHost : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        model = project.LoadModel();
+        Configure(*model);
+        before = Stable(project.Store());
+        CXmlDomExportImport exporter(*model);
+        ASSERT_TRUE(exporter.ExportXmlFile(file)) << exporter.GetErrorText();
+        exported = ReadAll(file);
+    }
+    void TearDown() override { std::filesystem::remove(file); }
+
+    hostproject::Project project;
+    std::unique_ptr<CEtsDbManagement> model;
+    std::string before, exported;
+    const std::string file = TempFile("configuration.xml");
+};
+
+std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    const std::size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    if (at != std::string::npos)
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+} // namespace
+
+TEST_F(ExchangeOverHost, ExportResetImportGivesBackTheWholeStore)
+{
+    EXPECT_GE(model->GetEffectValueCount(), kEffectValueCount - 4);
+    EXPECT_EQ(exported.find('\n'), std::string::npos);
+    EXPECT_NE(exported.find("<DeviceInfo><Application>49165</Application>"), std::string::npos);
+    EXPECT_NE(exported.find("<Group17>"), std::string::npos);
+    EXPECT_EQ(exported.find("<Group13>"), std::string::npos);
+    EXPECT_NE(exported.find("<Single64>"), std::string::npos);
+    EXPECT_NE(exported.find("<Scene16>"), std::string::npos);
+
+    model->ResetAllParameters(false);
+    ASSERT_NE(Stable(project.Store()), before);
+    ScriptedPrompt prompt;
+    RecordingBox box;
+    RecordingView view;
+    CXmlDomExportImport importer(*model, &prompt, &box, &view);
+    ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
+    EXPECT_EQ(importer.GetFileFormat(), 3);
+    EXPECT_EQ(importer.GetFailures(), "");
+    EXPECT_TRUE(prompt.boxes.empty());
+    EXPECT_EQ(box.captions, std::vector<std::string>{"Import"});
+    EXPECT_EQ(box.closed, 1);
+    EXPECT_EQ(view.calls, "UDUE") << "the tree follows the reset and the import; the window is off meanwhile";
+    EXPECT_NE(std::find(box.lines.begin(), box.lines.end(), "[17] " + model->GetLabel(LabelGroup)),
+              box.lines.end());
+    EXPECT_NE(std::find(box.lines.begin(), box.lines.end(), "[64] " + model->GetLabel(LabelMember)),
+              box.lines.end());
+    const std::string after = Stable(project.Store());
+    EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
+
+    // Into another gateway of the same product: the same store.
+    hostproject::Project other;
+    auto otherModel = other.LoadModel();
+    CXmlDomExportImport second(*otherModel);
+    ASSERT_TRUE(second.ImportXmlFile(file, true)) << second.GetErrorText();
+    const std::string copied = Stable(other.Store());
+    EXPECT_TRUE(copied == before) << hostproject::Project::Difference(copied, before);
+}
+
+TEST_F(ExchangeOverHost, ProgressCountsThroughEveryNumber)
+{
+    RecordingBox box;
+    CXmlDomExportImport exporter(*model, nullptr, &box);
+    ASSERT_TRUE(exporter.ExportXmlFile(file));
+    ASSERT_EQ(box.captions, std::vector<std::string>{"Export"});
+    auto count = [&](const std::string& word) {
+        return std::count_if(box.lines.begin(), box.lines.end(),
+                             [&](const std::string& l) { return l.find("] " + word) != std::string::npos; });
+    };
+    EXPECT_EQ(count(model->GetLabel(LabelGroup)), 32);
+    EXPECT_EQ(count(model->GetLabel(LabelMember)), 64);
+    EXPECT_EQ(count(model->GetLabel(LabelScene)), 16);
+    EXPECT_EQ(box.lines.back(), model->GetLabel(LabelObjects));
+    EXPECT_EQ(box.closed, 1);
+
+    // A file that cannot be written: false, why, the box closed, the old file whole.
+    EXPECT_FALSE(exporter.ExportXmlFile(TempFile("no-such-folder/x.xml")));
+    EXPECT_NE(exporter.GetErrorText().find("cannot be written"), std::string::npos)
+        << exporter.GetErrorText();
+    EXPECT_EQ(box.closed, 2);
+    EXPECT_EQ(ReadAll(file), exported);
+}
+
+TEST_F(ExchangeOverHost, WithoutGroupAddressesFlagsAndTypesComeButNoAssociation)
+{
+    ObjectAssociationMap original;
+    model->GetDeviceObjectAssociations(original);
+    model->ResetAllParameters(false);
+    CXmlDomExportImport importer(*model);
+    ASSERT_TRUE(importer.ImportXmlFile(file, false)) << importer.GetErrorText();
+    ObjectAssociationMap now;
+    model->GetDeviceObjectAssociations(now);
+    ASSERT_EQ(now.size(), original.size());
+    for (const auto& [number, record] : original) {
+        EXPECT_EQ(now[number].addresses, "") << number;
+        EXPECT_EQ(now[number].flags, record.flags) << number;
+        EXPECT_EQ(now[number].mainType, record.mainType) << number;
+        EXPECT_EQ(now[number].subType, record.subType) << number;
+    }
+}
+
+TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
+{
+    const std::string objects = "<Objects>";
+    struct Case
+    {
+        const char* name;
+        std::string content;
+        const char* reason;
+        bool unknownFormatBox;
+    };
+    const std::string tail = "</DaliCommissioning>";
+    const Case cases[] = {
+        {"not XML", "This is a plain text, no XML at all.", "no readable XML document", false},
+        {"truncated", exported.substr(0, exported.size() / 2), "no readable XML document", false},
+        {"empty", "", "no readable XML document", false},
+        {"wrong root", "<?xml version=\"1.0\"?><html><body>Veltrona</body></html>", "Unknown file format",
+         true},
+        {"other manufacturer", Replace(exported, "<Manufacturer>461<", "<Manufacturer>462<"),
+         "manufacturer 462", true},
+        {"other application", Replace(exported, "<Application>49165<", "<Application>49166<"), "$C00E", true},
+        {"refused value", Replace(exported, tail, "<Parameter UniqueNr=\"65014\">abc</Parameter>" + tail),
+         "refuses 1 value of the file (parameter 65014 = 'abc')", false},
+        {"refused value after the objects",
+         Replace(Replace(exported, "</Veltrona>",
+                         "<Late><Parameter UniqueNr=\"65014\">abc</Parameter></Late></Veltrona>"),
+                 ">" + std::to_string(Address(7, 7, 255)) + "<",
+                 ">" + std::to_string(Address(9, 1, 9)) + "<"),
+         "parameter 65014 = 'abc'", false},
+        {"unknown parameter", Replace(exported, tail, "<Parameter UniqueNr=\"4000000\">1</Parameter>" + tail),
+         "no parameter 4000000", false},
+        {"parameter without number", Replace(exported, tail, "<Parameter Nr=\"741\">1</Parameter>" + tail),
+         "without a valid UniqueNr", false},
+        {"object without mapping",
+         Replace(Replace(exported, "<Application>49165<", "<Application>49164<"), objects,
+                 objects + "<Object ObjectNr=\"209\" Flags=\"0\">1</Object>"),
+         "object 209", false},
+        {"object number out of range", Replace(exported, objects, objects + "<Object ObjectNr=\"70000\"/>"),
+         "valid ObjectNr", false},
+        {"flags no number", Replace(exported, objects, objects + "<Object ObjectNr=\"1\" Flags=\"x\"/>"),
+         "no number", false},
+        {"element of 10 MB",
+         Replace(exported, tail,
+                 "<Parameter UniqueNr=\"741\">" + std::string(10u << 20, 'x') + "</Parameter>" + tail),
+         "10485760 bytes long", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bad = TempFile("bad.xml");
+        WriteAll(bad, c.content);
+        ScriptedPrompt prompt;
+        CXmlDomExportImport importer(*model, &prompt);
+        EXPECT_FALSE(importer.ImportXmlFile(bad, true));
+        EXPECT_NE(importer.GetErrorText().find(c.reason), std::string::npos) << importer.GetErrorText();
+        EXPECT_EQ(prompt.boxes.size(), c.unknownFormatBox ? 1u : 0u);
+        if (c.unknownFormatBox && !prompt.boxes.empty()) {
+            EXPECT_EQ(prompt.boxes[0].text, model->GetParameterString(950, "Unknown file format"));
+        }
+        const std::string after = Stable(project.Store());
+        EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
+        std::filesystem::remove(bad);
+    }
+    // Nor was an address created on the way.
+    ComPtr<IEtsProject> projectObject;
+    project.Device()->get_Project(projectObject.GetAddressOf());
+    ComPtr<IEtsCollection<IEtsGroupAddress>> addresses;
+    projectObject->get_GroupAddresses(addresses.GetAddressOf());
+    ComPtr<IEtsGroupAddress> made;
+    EXPECT_TRUE(FAILED(addresses->Item(
+        Variant::String("$(GroupAddress)='" + std::to_string(Address(9, 1, 9)) + "'"), made.GetAddressOf())));
+}
+
+TEST_F(ExchangeOverHost, AcceptedVariantsOfTheFile)
+{
+    TraceCapture trace;
+    // Another root name, a newer version, an empty numeric value, an object with a subtype but no
+    // main type, and an address that is none: imported, and the address reported.
+    std::string variant = Replace(exported, "<Veltrona xmlns=\"DALI Gateway\">", "<Export>");
+    variant = Replace(variant, "</Veltrona>", "</Export>");
+    std::int32_t m = 0, a = 0, v = 0;
+    model->GetDeviceInfosFromEtsDb(m, a, v);
+    variant = Replace(variant, "<Version>" + std::to_string(static_cast<std::int16_t>(v)) + "<",
+                      "<Version>" + std::to_string(v + 1) + "<");
+    variant = Replace(variant, "<Groups>", "<Groups><Parameter UniqueNr=\"760\"></Parameter>");
+    ObjectAssociationMap map;
+    model->GetDeviceObjectAssociations(map);
+    const std::uint16_t last = map.rbegin()->first;
+    {
+        const std::size_t begin = variant.find("<Object ObjectNr=\"" + std::to_string(last) + "\"");
+        const std::size_t close = variant.find('>', begin);
+        ASSERT_NE(close, std::string::npos);
+        const std::size_t end = variant[close - 1] == '/'
+                                    ? close + 1
+                                    : variant.find("</Object>", begin) + std::strlen("</Object>");
+        variant.replace(begin, end - begin,
+                        "<Object ObjectNr=\"" + std::to_string(last) + "\" Flags=\"" +
+                            std::to_string(map[last].flags) + "\" SubType=\"3\">" + map[last].addresses +
+                            "</Object>");
+    }
+    const std::string lastClose = "</Objects>";
+    variant = Replace(variant, lastClose,
+                      "<Object ObjectNr=\"" + std::to_string(map.begin()->first) +
+                          "\" Flags=\"0\">1/2/3</Object>" + lastClose);
+    WriteAll(file, variant);
+    ScriptedPrompt prompt;
+    CXmlDomExportImport importer(*model, &prompt);
+    ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
+    EXPECT_TRUE(trace.Contains("Imported Version = "));
+    EXPECT_TRUE(trace.Contains("Parameter 760: empty"));
+    // The first record of a number stays; the later one with a wrong address is not read.
+    EXPECT_EQ(importer.GetFailures(), "");
+    ObjectAssociationMap now;
+    model->GetDeviceObjectAssociations(now);
+    EXPECT_EQ(now[last].subType, map[last].subType) << "a subtype alone is not applied";
+    const std::string after = Stable(project.Store());
+    EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
+
+    // An address that is none is reported under "Assocs failed".
+    variant = Replace(exported, "<Object ObjectNr=\"" + std::to_string(map.begin()->first) + "\"",
+                      "<Object ObjectNr=\"" + std::to_string(map.begin()->first) + "\" MainType=\"1\"");
+    variant = Replace(variant, ">" + map.begin()->second.addresses + "<",
+                      ">1/2/3," + std::to_string(Address(3, 1, 1)) + "<");
+    WriteAll(file, variant);
+    ScriptedPrompt prompt2;
+    CXmlDomExportImport again(*model, &prompt2);
+    ASSERT_TRUE(again.ImportXmlFile(file, true)) << again.GetErrorText();
+    EXPECT_EQ(again.GetFailures(), std::to_string(map.begin()->first) + ":1/2/3");
+    ASSERT_EQ(prompt2.boxes.size(), 1u);
+    EXPECT_NE(prompt2.boxes[0].text.find("Assocs failed"), std::string::npos) << prompt2.boxes[0].text;
+    EXPECT_NE(prompt2.boxes[0].text.find(again.GetFailures()), std::string::npos);
+}
+
+TEST(ExchangePreviousGeneration, ObjectsAreMappedAndTheAddressingModeIsSet)
+{
+    hostproject::Project project;
+    auto model = project.LoadModel();
+    auto p = [](UniqueNr n, const std::string& v) {
+        return "<Parameter UniqueNr=\"" + std::to_string(n) + "\">" + v + "</Parameter>";
+    };
+    const std::string file = TempFile("r2.xml");
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Veltrona xmlns=\"DALI Gateway\"><DeviceInfo>"
+        "<Application>49164</Application><Version>16</Version><Manufacturer>461</Manufacturer></DeviceInfo>"
+        "<Common>" +
+        p(738, "1") + p(724, "2") + p(65043, "1") +
+        "</Common>"
+        "<Group2>" +
+        p(GetGroupUniqueNr(123, 2), "1") + p(GetGroupUniqueNr(118, 2), "2") +
+        "</Group2>"
+        "<Group17>" +
+        p(GetGroupUniqueNr(123, 17), "1") + p(4000000, "1") +
+        "</Group17>"
+        "<Objects>"
+        "<Object ObjectNr=\"7\" Flags=\"92\">" +
+        std::to_string(Address(1, 1, 7)) +
+        "</Object>"
+        "<Object ObjectNr=\"13\" Flags=\"20\">" +
+        std::to_string(Address(1, 1, 13)) +
+        "</Object>"
+        "<Object ObjectNr=\"112\" Flags=\"20\">" +
+        std::to_string(Address(1, 1, 112)) +
+        "</Object>"
+        "<Object ObjectNr=\"208\" Flags=\"20\">" +
+        std::to_string(Address(1, 1, 208)) +
+        "</Object>"
+        "</Objects></Veltrona>";
+    WriteAll(file, text);
+    CXmlDomExportImport importer(*model);
+    ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
+    EXPECT_EQ(importer.GetFileFormat(), 2);
+    EXPECT_NE(importer.GetLeftOut().find(
+                  "1 parameter of the previous generation without a counterpart left out (4000000)"),
+              std::string::npos)
+        << importer.GetLeftOut();
+    EXPECT_EQ(importer.GetFailures(), "");
+    EXPECT_EQ(model->GetParameterLong(65014, 0), 2);
+    EXPECT_EQ(model->GetParameterLong(65049, -1), 2) << "derived from 724 = 2 and 65043 = 1";
+    EXPECT_TRUE(model->GroupExists(2));
+    ObjectAssociationMap map;
+    model->GetDeviceObjectAssociations(map);
+    EXPECT_EQ(map[14].addresses, std::to_string(Address(1, 1, 7)));
+    EXPECT_EQ(map[14].flags, 92);
+    EXPECT_EQ(map[26].addresses, std::to_string(Address(1, 1, 13)));
+    EXPECT_EQ(map[209].addresses, std::to_string(Address(1, 1, 112)));
+    EXPECT_EQ(map[1505].addresses, std::to_string(Address(1, 1, 208)));
+    std::filesystem::remove(file);
+}
+
+// Broken variants of a real file: cut, bytes changed, nested deeply, numbers out of range. The import
+// never crashes; when it refuses, the store is as it was.
+TEST_F(ExchangeOverHost, BrokenFilesNeverCrashAndRefusalsChangeNothing)
+{
+    std::vector<std::string> files;
+    std::mt19937 random(20261209);
+    for (int i = 1; i <= 30; ++i)
+        files.push_back(exported.substr(0, exported.size() * static_cast<std::size_t>(i) / 31));
+    const char replacements[] = {'<', '>', '&', '"', '\0', '\xFF', ' ', '/', '9', '-'};
+    for (int i = 0; i < 40; ++i) {
+        std::string text = exported;
+        const std::size_t at = random() % text.size();
+        text[at] = replacements[random() % sizeof replacements];
+        files.push_back(std::move(text));
+    }
+    std::string deep = "<Veltrona>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<Common>";
+    files.push_back(deep);
+    files.push_back(Replace(exported, "<Common>", "<Common>" + std::string(50000, '<')));
+    files.push_back(
+        "<?xml version=\"1.0\"?><!DOCTYPE v [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]>"
+        "<Veltrona>&b;&b;&b;</Veltrona>");
+    files.push_back(Replace(exported, "<Object ObjectNr=\"", "<Object ObjectNr=\"99999999999999"));
+    files.push_back(Replace(exported, "<Parameter UniqueNr=\"", "<Parameter UniqueNr=\"-"));
+    files.push_back(Replace(exported, "<DeviceInfo>", "<DeviceInfo><Application>49165</Application>"));
+    files.push_back(Replace(exported, "</Veltrona>",
+                            "<Objects><Object ObjectNr=\"1\" Flags=\"99999\"/></Objects></Veltrona>"));
+    files.push_back(std::string("\xEF\xBB\xBF") + exported);
+    files.push_back(std::string(1000, '\0'));
+
+    const std::string bad = TempFile("broken.xml");
+    int refused = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE("file " + std::to_string(i));
+        WriteAll(bad, files[i]);
+        const std::string was = Stable(project.Store());
+        CXmlDomExportImport importer(*model);
+        if (importer.ImportXmlFile(bad, true))
+            continue;
+        ++refused;
+        EXPECT_FALSE(importer.GetErrorText().empty());
+        const std::string now = Stable(project.Store());
+        EXPECT_TRUE(now == was) << importer.GetErrorText() << "\n"
+                                << hostproject::Project::Difference(now, was);
+    }
+    EXPECT_GT(refused, 40);
+    std::filesystem::remove(bad);
+}
