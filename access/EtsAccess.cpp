@@ -1,13 +1,11 @@
 #include "access/EtsAccess.h"
-
 #include "platform/ClassRegistry.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr UniqueNr kLoadCounter = 65015;
 
 long AsLong(UniqueNr n)
 {
@@ -88,8 +86,8 @@ HRESULT CEtsAccess::LoadDeviceParameterPointers()
     }
 
     // Every load writes a new value, so the host sees that the plug-in ran.
-    const auto counter = static_cast<std::uint8_t>(GetParameterLong(kLoadCounter, 0) + 1);
-    SetParameterLong(kLoadCounter, counter);
+    const auto counter = static_cast<std::uint8_t>(GetParameterLong(param::kLoadCounter, 0) + 1);
+    SetParameterLong(param::kLoadCounter, counter);
     m_bModified = false;
     return S_OK;
 }

@@ -2,6 +2,7 @@
 #include "device/EtsLifeDeviceConnection.h"
 
 #include "device/TextFormat.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 std::string ToLocalLineBreaks(std::string text)
@@ -79,7 +80,7 @@ std::string CEtsLifeDeviceConnection::CancelText() const
 
 std::uint8_t CEtsLifeDeviceConnection::CompatibilityMode() const
 {
-    return m_Model.GetParameterLong(747, 0) != 0 ? 1 : 0;
+    return m_Model.GetParameterLong(param::kCompatibilityMode, 0) != 0 ? 1 : 0;
 }
 
 bool CEtsLifeDeviceConnection::TimedOut(std::uint64_t start, std::uint64_t limit) const
@@ -304,7 +305,7 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
         ReadGatewayProjectId(id[0], id[1], id[2]);
         for (int i = 0; i < 3; ++i) {
             std::int32_t projectedId = 0;
-            m_Model.GetParameterValue(721 + i, projectedId);
+            m_Model.GetParameterValue(param::kProjectIdRandom + i, projectedId);
             if (projectedId != id[i])
                 return DaliNotUpToDate;
         }

@@ -1,5 +1,6 @@
 #include "exchange/XmlDomExportImport.h"
 
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cctype>
@@ -10,7 +11,7 @@ std::optional<std::uint16_t> MapPreviousObjectNr(std::int32_t n,
                                                  const std::function<std::int32_t(UniqueNr)>& readLong)
 {
     auto second = [&](int groupNr) {
-        return readLong && readLong(GetGroupUniqueNr(118, groupNr)) == 2;
+        return readLong && readLong(GetGroupUniqueNr(param::kGroupAdditionalFunction, groupNr)) == 2;
     };
     if (n >= 0 && n <= 111) {
         const int b = n / 7, k = n % 7;
@@ -173,7 +174,7 @@ void CXmlDomExportImport::AddExportCommon(XmlNode root)
     if (!AddExportParameters(root, "Common", 700))
         return;
     XmlNode common = root.last_child();
-    for (UniqueNr n : {741, 716}) {
+    for (UniqueNr n : {param::kSceneObjectDisabled, param::kEffectObjectDisabled}) {
         Variant value;
         if (SUCCEEDED(m_model.GetParameterValue(n, value)))
             AddExportParameter(common, n, value);
@@ -207,7 +208,7 @@ void CXmlDomExportImport::AddExportGroup(XmlNode root, int groupNr)
     TRACE_MSG(TRACE_INFO, "GroupNr = %d", groupNr);
     const std::string name = groupNr <= kGroupCount ? "Group" + std::to_string(groupNr)
                                                     : "Single" + std::to_string(groupNr - kGroupCount);
-    AddExportParameters(root, name, GetGroupUniqueNr(123, groupNr));
+    AddExportParameters(root, name, GetGroupUniqueNr(param::kGroupExists, groupNr));
 }
 
 void CXmlDomExportImport::AddExportScene(XmlNode root, int sceneNr)
@@ -216,7 +217,8 @@ void CXmlDomExportImport::AddExportScene(XmlNode root, int sceneNr)
     if (!m_model.SceneExists(sceneNr))
         return;
     TRACE_MSG(TRACE_INFO, "SceneNr = %d", sceneNr);
-    AddExportParameters(root, "Scene" + std::to_string(sceneNr), GetSceneUniqueNr(602, sceneNr));
+    AddExportParameters(root, "Scene" + std::to_string(sceneNr),
+                        GetSceneUniqueNr(param::kSceneExists, sceneNr));
 }
 
 void CXmlDomExportImport::AddExportEffects(XmlNode root)
@@ -228,8 +230,8 @@ void CXmlDomExportImport::AddExportEffects(XmlNode root)
     const int words = (m_model.GetEffectValueCount() + 3) / 4;
     for (int i = 0; i < words; ++i) {
         Variant value;
-        if (SUCCEEDED(m_model.GetParameterValue(GetEffectUniqueNr(25700, i), value)))
-            AddExportParameter(effects, GetEffectUniqueNr(25700, i), value);
+        if (SUCCEEDED(m_model.GetParameterValue(GetEffectUniqueNr(param::kEffectTable, i), value)))
+            AddExportParameter(effects, GetEffectUniqueNr(param::kEffectTable, i), value);
     }
 }
 
@@ -239,7 +241,8 @@ void CXmlDomExportImport::AddExportEffect(XmlNode root, int effectNr)
     if (!m_model.EffectExists(effectNr))
         return;
     TRACE_MSG(TRACE_INFO, "EffectNr = %d", effectNr);
-    AddExportParameters(root, "Effect" + std::to_string(effectNr), GetEffectUniqueNr(14700, effectNr));
+    AddExportParameters(root, "Effect" + std::to_string(effectNr),
+                        GetEffectUniqueNr(param::kEffectExists, effectNr));
 }
 
 void CXmlDomExportImport::AddExportCommissioning(XmlNode root)
@@ -464,9 +467,10 @@ void CXmlDomExportImport::MemberPass()
 void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
 {
     if (m_nFileFormat < 3) {
-        const std::int32_t a = m_model.GetParameterLong(724, 0), b = m_model.GetParameterLong(65043, 0);
+        const std::int32_t a = m_model.GetParameterLong(param::kAckDeviceState, 0),
+                           b = m_model.GetParameterLong(param::kAckDeviceStateDataWidth, 0);
         const std::int32_t mode = a == 0 ? 0 : (b == 0 ? 3 : b == 1 ? 1 : 5) + (a == 2 ? 1 : 0);
-        m_model.SetParameterLong(65049, mode);
+        m_model.SetParameterLong(param::kAckDeviceStateObjectValue, mode);
         // The member tables see the parameters written so far.
         m_model.LoadBufferedParameters();
         MemberPass();
@@ -568,7 +572,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
 
     m_model.ResetAllParameters(false);
     if (m_nFileFormat < 3)
-        m_model.SetParameterLong(65014, 2);
+        m_model.SetParameterLong(param::kAddressingMode, 2);
     if (m_pView)
         m_pView->UpdateAll();
     if (m_pProgress)

@@ -1,5 +1,6 @@
 // Confirmations before destructive changes, and the emergency lighting predicates.
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 bool CEtsDbManagement::ConfirmLosing(UniqueNr messageNr, const char* defaultMessage)
@@ -77,5 +78,5 @@ void CEtsDbManagement::UseDaliEmergencyDeviceType()
         return;
     TRACE_ENTRY();
     m_nDaliEmergencyDeviceType = 1;
-    SetParameterLong(65048, 1);
+    SetParameterLong(param::kDaliEmergencyDeviceType, 1);
 }

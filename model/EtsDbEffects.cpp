@@ -1,5 +1,6 @@
 // Effects, their steps and the packed effect value table.
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <algorithm>
@@ -171,7 +172,7 @@ void CEtsDbManagement::SetEffectValue(int effectNr, int stepNr, int key, std::ui
         return;
     }
     TRACE_MSG(TRACE_INFO, "EffectIndex = %d", i);
-    const UniqueNr number = GetEffectUniqueNr(25700, i / 4);
+    const UniqueNr number = GetEffectUniqueNr(param::kEffectTable, i / 4);
     const int shift = (3 - i % 4) * 8;
     std::uint32_t word = GetParameterPattern(number, 0);
     word = (word & ~(0xFFu << shift)) | (std::uint32_t{value} << shift);
@@ -221,7 +222,7 @@ int CEtsDbManagement::CountEffectValues(int effectNr, int stepNr, int key) const
 
 void CEtsDbManagement::SetStepTablePosition(int effectNr, int slot, int position)
 {
-    SetParameterLong(GetEffectStepUniqueNr(20700, effectNr, slot),
+    SetParameterLong(GetEffectStepUniqueNr(param::kStepTablePosition, effectNr, slot),
                      position <= kEffectValueCount ? position : 0);
 }
 
@@ -246,7 +247,8 @@ void CEtsDbManagement::SaveEffectValues()
                 if (position % 4 != 0) {
                     accumulator <<= 8;
                 } else if (position > 0) {
-                    SetParameterPattern(GetEffectUniqueNr(25700, (position - 1) / 4), accumulator);
+                    SetParameterPattern(GetEffectUniqueNr(param::kEffectTable, (position - 1) / 4),
+                                        accumulator);
                     accumulator = 0;
                 }
                 accumulator |= value;
@@ -261,7 +263,7 @@ void CEtsDbManagement::SaveEffectValues()
             accumulator <<= 8;
             ++fill;
         }
-        SetParameterPattern(GetEffectUniqueNr(25700, (position - 1) / 4), accumulator);
+        SetParameterPattern(GetEffectUniqueNr(param::kEffectTable, (position - 1) / 4), accumulator);
     }
     TRACE_MSG(TRACE_INFO, "EffectValues = %ld", static_cast<long>(position));
     ConfigChanged();
@@ -294,17 +296,18 @@ void CEtsDbManagement::SaveEffectStepFlags(int effectNr, int stepNr)
             scenes = static_cast<std::uint16_t>(scenes | (1u << (key - 97)));
     }
     for (int i = 0; i < 3; ++i)
-        SetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, effectNr, slot),
+        SetParameterPattern(GetEffectStepUniqueNr(param::kStepMaskKeys1 + i * 1000, effectNr, slot),
                             SwapMask32(masks[static_cast<std::size_t>(i)]));
-    SetParameterLong(GetEffectStepUniqueNr(19700, effectNr, slot), SwapMask16(scenes));
+    SetParameterLong(GetEffectStepUniqueNr(param::kStepMaskScenes, effectNr, slot), SwapMask16(scenes));
 }
 
 namespace {
 
-constexpr UniqueNr kEffectObjectDisabled = 716;
 // Dimming mode, delay minutes, seconds and tenths of a step.
-constexpr UniqueNr kStepSettingBases[4] = {21700, 22700, 23700, 24700};
-constexpr UniqueNr kStepMaskBases[4] = {16700, 17700, 18700, 19700};
+constexpr UniqueNr kStepSettingBases[4] = {param::kStepSettings, param::kStepSettings + 1000,
+                                           param::kStepSettings + 2000, param::kStepSettings + 3000};
+constexpr UniqueNr kStepMaskBases[4] = {param::kStepMaskKeys1, param::kStepMaskKeys1 + 1000,
+                                        param::kStepMaskKeys1 + 2000, param::kStepMaskScenes};
 
 int ValueKeysOf(const EffectStepMap& map)
 {
@@ -353,7 +356,7 @@ void CEtsDbManagement::SetKnxEffect(int effectNr, int knxEffect)
     if (!ValidEffectNr(effectNr))
         return;
     Effect(effectNr).knxEffect = static_cast<std::uint8_t>(knxEffect);
-    SetParameterLong(GetEffectUniqueNr(10700, effectNr), knxEffect);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectKnxNumber, effectNr), knxEffect);
 }
 
 void CEtsDbManagement::SetEffectName(int effectNr, const std::string& name)
@@ -362,7 +365,7 @@ void CEtsDbManagement::SetEffectName(int effectNr, const std::string& name)
     if (!ValidEffectNr(effectNr))
         return;
     Effect(effectNr).name = name;
-    SetParameterString(GetEffectUniqueNr(15700, effectNr), name);
+    SetParameterString(GetEffectUniqueNr(param::kEffectName, effectNr), name);
 }
 
 void CEtsDbManagement::CreateEffect(int effectNr)
@@ -371,14 +374,14 @@ void CEtsDbManagement::CreateEffect(int effectNr)
     if (!ValidEffectNr(effectNr) || EffectExists(effectNr))
         return;
     if (!EffectExists(0))
-        SetParameterLong(kEffectObjectDisabled, 0);
+        SetParameterLong(param::kEffectObjectDisabled, 0);
     const int k = GetNextFreeKnxEffect(0);
     EffectRecord& effect = Effect(effectNr);
     effect.knxEffect = static_cast<std::uint8_t>(k);
     effect.steps.assign(1, EffectStepMap{});
-    SetParameterLong(GetEffectUniqueNr(14700, effectNr), 1);
-    SetParameterLong(GetEffectUniqueNr(10700, effectNr), k);
-    SetParameterLong(GetEffectUniqueNr(12700, effectNr), 1);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectExists, effectNr), 1);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectKnxNumber, effectNr), k);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, effectNr), 1);
     for (int t = 1; t < kStepSlots; ++t)
         ClearEffectStep(effectNr, t);
     InitEffectStep(effectNr, kStepSlots);
@@ -397,14 +400,14 @@ void CEtsDbManagement::DeleteEffect(int effectNr, bool save)
     // The Stop slot is cleared too, so that a deleted effect leaves nothing behind.
     for (int t = 1; t <= kStepSlots; ++t)
         ClearEffectStep(effectNr, t);
-    SetParameterLong(GetEffectUniqueNr(14700, effectNr), 0);
-    SetParameterLong(GetEffectUniqueNr(12700, effectNr), 0);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectExists, effectNr), 0);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, effectNr), 0);
     for (UniqueNr base : {10700, 11700, 12700, 13700, 15700})
         ResetParameter(GetEffectUniqueNr(base, effectNr));
     if (save)
         SaveEffectValues();
     if (!EffectExists(0))
-        SetParameterLong(kEffectObjectDisabled, 1);
+        SetParameterLong(param::kEffectObjectDisabled, 1);
     ConfigChanged();
 }
 
@@ -416,7 +419,7 @@ int CEtsDbManagement::CreateEffectStep(int effectNr, int after)
         return 0;
     EffectRecord& effect = Effect(effectNr);
     const int n = old + 1;
-    SetParameterLong(GetEffectUniqueNr(12700, effectNr), n);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, effectNr), n);
     effect.steps.emplace_back();
     int fresh = after + 1;
     // The Stop step keeps slot 16; intermediate steps behind the new one move up a slot.
@@ -461,7 +464,7 @@ void CEtsDbManagement::DeleteEffectStep(int effectNr, int stepNr)
         ClearEffectStep(effectNr, n - 1);
         effect.steps.erase(effect.steps.begin() + (n - 2));
     }
-    SetParameterLong(GetEffectUniqueNr(12700, effectNr), n - 1);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, effectNr), n - 1);
     SaveEffectValues();
     ConfigChanged();
 }
@@ -538,9 +541,12 @@ void CEtsDbManagement::CopyEffect(int effectNr, EffectClipboard* clipboard)
     for (int k = 1; k <= n; ++k)
         CopyEffectStep(effectNr, k, &clipboard->steps[static_cast<std::size_t>(k - 1)]);
     clipboard->name = GetEffectName(effectNr);
-    clipboard->passes = static_cast<std::uint16_t>(GetParameterLong(GetEffectUniqueNr(13700, effectNr), 0));
-    clipboard->priority = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(11700, effectNr), 0));
-    clipboard->knxEffect = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(10700, effectNr), 0));
+    clipboard->passes =
+        static_cast<std::uint16_t>(GetParameterLong(GetEffectUniqueNr(param::kEffectPasses, effectNr), 0));
+    clipboard->priority =
+        static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(param::kEffectPriority, effectNr), 0));
+    clipboard->knxEffect =
+        static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(param::kEffectKnxNumber, effectNr), 0));
     clipboard->valid = true;
 }
 
@@ -570,11 +576,11 @@ bool CEtsDbManagement::PasteEffect(int effectNr, EffectClipboard* clipboard)
         ClearEffectStep(effectNr, t);
     for (int k = 1; k <= count; ++k)
         PasteEffectStep(effectNr, k, &c.steps[static_cast<std::size_t>(k - 1)]);
-    SetParameterLong(GetEffectUniqueNr(12700, effectNr), count);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, effectNr), count);
     effect.name = c.name;
-    SetParameterString(GetEffectUniqueNr(15700, effectNr), c.name);
-    SetParameterLong(GetEffectUniqueNr(13700, effectNr), c.passes);
-    SetParameterLong(GetEffectUniqueNr(11700, effectNr), c.priority);
+    SetParameterString(GetEffectUniqueNr(param::kEffectName, effectNr), c.name);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectPasses, effectNr), c.passes);
+    SetParameterLong(GetEffectUniqueNr(param::kEffectPriority, effectNr), c.priority);
     SaveEffectValues();
     return true;
 }
@@ -606,7 +612,7 @@ void CEtsDbManagement::ClearEffectStep(int effectNr, int slot)
         return;
     for (UniqueNr base : kStepMaskBases)
         SetParameterLong(GetEffectStepUniqueNr(base, effectNr, slot), 0);
-    SetParameterLong(GetEffectStepUniqueNr(20700, effectNr, slot), 0);
+    SetParameterLong(GetEffectStepUniqueNr(param::kStepTablePosition, effectNr, slot), 0);
     // An unused slot holds the defaults, as on a fresh device.
     for (UniqueNr base : kStepSettingBases)
         ResetParameter(GetEffectStepUniqueNr(base, effectNr, slot));

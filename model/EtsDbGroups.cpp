@@ -1,6 +1,7 @@
 // Groups, singles and members of the configuration model.
 #include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cstdio>
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr UniqueNr kGatewayAssignmentsCurrent = 742;
 constexpr int kObjectsPerGroup = 13;
 constexpr int kObjectsPerSingle = 17;
 constexpr int kFirstSingleObject = 417;
@@ -102,9 +102,11 @@ void CEtsDbManagement::GetGroupMinMaxLightnessValues(int groupNr, std::uint8_t* 
 {
     TRACE_MSG(TRACE_INFO, "GroupNr = %d", groupNr);
     if (minimum)
-        *minimum = static_cast<std::uint8_t>(GetParameterLong(GetGroupUniqueNr(102, groupNr), 1));
+        *minimum = static_cast<std::uint8_t>(
+            GetParameterLong(GetGroupUniqueNr(param::kGroupMinLightness, groupNr), 1));
     if (maximum)
-        *maximum = static_cast<std::uint8_t>(GetParameterLong(GetGroupUniqueNr(103, groupNr), 173));
+        *maximum = static_cast<std::uint8_t>(
+            GetParameterLong(GetGroupUniqueNr(param::kGroupMaxLightness, groupNr), 173));
 }
 
 void CEtsDbManagement::CreateGroup(int groupNr)
@@ -117,7 +119,7 @@ void CEtsDbManagement::CreateGroup(int groupNr)
         return;
     }
     m_Groups[static_cast<std::size_t>(groupNr - 1)].exists = true;
-    SetParameterLong(GetGroupUniqueNr(123, groupNr), 1);
+    SetParameterLong(GetGroupUniqueNr(param::kGroupExists, groupNr), 1);
     RefreshGroupObjectNames(groupNr);
     ConfigChanged();
 }
@@ -128,7 +130,7 @@ void CEtsDbManagement::CreateSingle(int singleNr)
     if (!ValidMemberNr(singleNr))
         return;
     Member(singleNr).single = true;
-    SetParameterLong(GetGroupUniqueNr(123, singleNr + kGroupCount), 1);
+    SetParameterLong(GetGroupUniqueNr(param::kGroupExists, singleNr + kGroupCount), 1);
     SetMemberName(singleNr, GetLabel(LabelMember));
     ConfigChanged();
 }
@@ -136,7 +138,7 @@ void CEtsDbManagement::CreateSingle(int singleNr)
 void CEtsDbManagement::InvalidateGateway()
 {
     // The group assignments in the gateway no longer match the project.
-    SetParameterLong(kGatewayAssignmentsCurrent, 0);
+    SetParameterLong(param::kGatewayAssignmentsCurrent, 0);
     ConfigChanged();
 }
 
@@ -167,7 +169,7 @@ void CEtsDbManagement::ResetGroupParameters(int groupNr)
         ResetMemberParameters(groupNr - kGroupCount, false);
     }
     if (m_mapGroupDefaults.empty()) {
-        GetAllDefaultValues(m_mapGroupDefaults, GetGroupUniqueNr(123, 1), 1, &GetGroupBaseNr);
+        GetAllDefaultValues(m_mapGroupDefaults, GetGroupUniqueNr(param::kGroupExists, 1), 1, &GetGroupBaseNr);
         if (auto it = m_mapGroupDefaults.find(123); it != m_mapGroupDefaults.end())
             it->second = Variant::I4(0);
     }
@@ -175,7 +177,7 @@ void CEtsDbManagement::ResetGroupParameters(int groupNr)
         SetParameterValue(GetGroupUniqueNr(base, groupNr), value);
     // A single's name mirrors its member's, which the reset named with the label.
     if (groupNr > kGroupCount)
-        SetParameterString(GetGroupUniqueNr(101, groupNr), GetLabel(LabelMember));
+        SetParameterString(GetGroupUniqueNr(param::kGroupName, groupNr), GetLabel(LabelMember));
 }
 
 void CEtsDbManagement::SetGroupName(int groupNr, const std::string& name)
@@ -187,9 +189,9 @@ void CEtsDbManagement::SetGroupName(int groupNr, const std::string& name)
         m_Groups[static_cast<std::size_t>(groupNr - 1)].name = name;
     } else {
         Member(groupNr - kGroupCount).name = name;
-        SetParameterString(GetMemberUniqueNr(400, groupNr - kGroupCount), name);
+        SetParameterString(GetMemberUniqueNr(param::kMemberName, groupNr - kGroupCount), name);
     }
-    SetParameterString(GetGroupUniqueNr(101, groupNr), name);
+    SetParameterString(GetGroupUniqueNr(param::kGroupName, groupNr), name);
     RefreshGroupObjectNames(groupNr);
 }
 
@@ -248,7 +250,7 @@ void CEtsDbManagement::CopyGroup(int groupNr, GroupClipboard* clipboard)
     c.name = GetGroupName(groupNr);
     c.type = groupNr <= kGroupCount ? 0 : GetMemberType(groupNr - kGroupCount);
     c.values.clear();
-    GetAllParameterValues(c.values, GetGroupUniqueNr(123, groupNr), groupNr, &GetGroupBaseNr);
+    GetAllParameterValues(c.values, GetGroupUniqueNr(param::kGroupExists, groupNr), groupNr, &GetGroupBaseNr);
     c.valid = true;
 }
 
@@ -275,8 +277,8 @@ bool CEtsDbManagement::PasteGroup(int groupNr, GroupClipboard* clipboard)
     }
     if (!group) {
         const int s = groupNr - kGroupCount;
-        SetParameterString(GetMemberUniqueNr(400, s), c.name);
-        SetParameterLong(GetMemberBlockUniqueNr(597, s), c.type);
+        SetParameterString(GetMemberUniqueNr(param::kMemberName, s), c.name);
+        SetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, s), c.type);
     }
     RefreshGroupObjectNames(groupNr);
     // A pasted group is a structural change: OK must renew the project identity.
@@ -392,9 +394,9 @@ void CEtsDbManagement::SetMemberName(int memberNr, const std::string& name)
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).name = name;
-    SetParameterString(GetMemberUniqueNr(400, memberNr), name);
+    SetParameterString(GetMemberUniqueNr(param::kMemberName, memberNr), name);
     if (Member(memberNr).single) {
-        SetParameterString(GetGroupUniqueNr(101, memberNr + kGroupCount), name);
+        SetParameterString(GetGroupUniqueNr(param::kGroupName, memberNr + kGroupCount), name);
         RefreshGroupObjectNames(memberNr + kGroupCount);
     }
 }
@@ -405,7 +407,7 @@ void CEtsDbManagement::SetMemberAssigned(int memberNr, bool assigned)
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).assigned = assigned;
-    SetParameterLong(GetMemberUniqueNr(27700, memberNr), assigned ? 1 : 0);
+    SetParameterLong(GetMemberUniqueNr(param::kMemberAssigned, memberNr), assigned ? 1 : 0);
 }
 
 void CEtsDbManagement::SetMemberType(int memberNr, int type)
@@ -414,7 +416,7 @@ void CEtsDbManagement::SetMemberType(int memberNr, int type)
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).type = static_cast<std::uint8_t>(type);
-    SetParameterLong(GetMemberBlockUniqueNr(597, memberNr), type & 0xFF);
+    SetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, memberNr), type & 0xFF);
 }
 
 void CEtsDbManagement::SetMemberFoundType(int memberNr, int type)
@@ -423,7 +425,7 @@ void CEtsDbManagement::SetMemberFoundType(int memberNr, int type)
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).foundType = static_cast<std::uint8_t>(type);
-    SetParameterLong(GetMemberUniqueNr(26700, memberNr), type & 0xFF);
+    SetParameterLong(GetMemberUniqueNr(param::kMemberFoundType, memberNr), type & 0xFF);
 }
 
 void CEtsDbManagement::SetMemberRandomNr(int memberNr, std::int32_t randomNr)
@@ -432,7 +434,7 @@ void CEtsDbManagement::SetMemberRandomNr(int memberNr, std::int32_t randomNr)
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).randomNr = randomNr;
-    SetParameterLong(GetMemberUniqueNr(500, memberNr), randomNr);
+    SetParameterLong(GetMemberUniqueNr(param::kMemberRandomAddress, memberNr), randomNr);
 }
 
 void CEtsDbManagement::SetMemberGroupAssignment(int memberNr, std::uint32_t mask)
@@ -441,7 +443,7 @@ void CEtsDbManagement::SetMemberGroupAssignment(int memberNr, std::uint32_t mask
     if (!ValidMemberNr(memberNr))
         return;
     Member(memberNr).groupMask = mask;
-    SetParameterPattern(GetMemberUniqueNr(600, memberNr), SwapMask32(mask));
+    SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, memberNr), SwapMask32(mask));
     ConfigChanged();
 }
 
@@ -452,7 +454,7 @@ bool CEtsDbManagement::AddGroupMember(int groupNr, int memberNr)
         return false;
     MemberRecord& member = Member(memberNr);
     member.groupMask |= 1u << (groupNr - 1);
-    SetParameterPattern(GetMemberUniqueNr(600, memberNr), SwapMask32(member.groupMask));
+    SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, memberNr), SwapMask32(member.groupMask));
     ConfigChanged();
     return true;
 }
@@ -468,7 +470,8 @@ void CEtsDbManagement::RemoveGroupMember(int groupNr, int memberNr)
     TRACE_MSG(TRACE_INFO, "GroupNr = %d, MemberNr = %d", groupNr, memberNr);
     member.groupMask &= ~bit;
     if (member.groupMask != 0)
-        SetParameterPattern(GetMemberUniqueNr(600, memberNr), SwapMask32(member.groupMask));
+        SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, memberNr),
+                            SwapMask32(member.groupMask));
     else
         ResetMemberParameters(memberNr, false);
     InvalidateGateway();
@@ -493,8 +496,8 @@ bool CEtsDbManagement::PasteMember(int memberNr, MemberClipboard* clipboard)
         return false;
     Member(memberNr).name = c.name;
     Member(memberNr).type = c.type;
-    SetParameterString(GetMemberUniqueNr(400, memberNr), c.name);
-    SetParameterLong(GetMemberBlockUniqueNr(597, memberNr), c.type);
+    SetParameterString(GetMemberUniqueNr(param::kMemberName, memberNr), c.name);
+    SetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, memberNr), c.type);
     ConfigChanged();
     return true;
 }
@@ -549,8 +552,8 @@ void CEtsDbManagement::ChangeMemberNr(int memberNr, int newMemberNr)
     }
     Member(m).groupMask = maskN;
     Member(n).groupMask = maskM;
-    SetParameterPattern(GetMemberUniqueNr(600, m), SwapMask32(maskN));
-    SetParameterPattern(GetMemberUniqueNr(600, n), SwapMask32(maskM));
+    SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, m), SwapMask32(maskN));
+    SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, n), SwapMask32(maskM));
 }
 
 void CEtsDbManagement::ResetMemberParameters(int memberNr, bool all)
@@ -562,8 +565,8 @@ void CEtsDbManagement::ResetMemberParameters(int memberNr, bool all)
     if (all || member.randomNr == 0) {
         member = MemberRecord{};
         member.name = GetLabel(LabelMember);
-        SetParameterLong(GetMemberUniqueNr(500, memberNr), 0);
-        SetParameterLong(GetMemberUniqueNr(26700, memberNr), 0);
+        SetParameterLong(GetMemberUniqueNr(param::kMemberRandomAddress, memberNr), 0);
+        SetParameterLong(GetMemberUniqueNr(param::kMemberFoundType, memberNr), 0);
     } else {
         // The gear found on the line stays known.
         member.name = GetLabel(LabelMember);
@@ -572,10 +575,10 @@ void CEtsDbManagement::ResetMemberParameters(int memberNr, bool all)
         member.type = 0;
         member.assigned = false;
     }
-    SetParameterString(GetMemberUniqueNr(400, memberNr), GetLabel(LabelMember));
-    SetParameterPattern(GetMemberUniqueNr(600, memberNr), 0);
-    SetParameterLong(GetMemberBlockUniqueNr(597, memberNr), 0);
-    SetParameterLong(GetMemberUniqueNr(27700, memberNr), 0);
+    SetParameterString(GetMemberUniqueNr(param::kMemberName, memberNr), GetLabel(LabelMember));
+    SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, memberNr), 0);
+    SetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, memberNr), 0);
+    SetParameterLong(GetMemberUniqueNr(param::kMemberAssigned, memberNr), 0);
 }
 
 bool CEtsDbManagement::ConfirmMemberTypeChange(int memberNr, int projected)
@@ -602,7 +605,7 @@ bool CEtsDbManagement::UpdateEmergencyLampFlag(int singleNr, bool write)
     if (!SingleExists(singleNr))
         return false;
     const bool flag = m_nEmergencyLamps != 0 && m_nEmergencyLampSystem != 0 && GetMemberType(singleNr) == 1;
-    const UniqueNr number = GetMemberBlockUniqueNr(274, singleNr);
+    const UniqueNr number = GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, singleNr);
     if (write) {
         SetParameterLong(number, flag ? 1 : 0);
         return true;

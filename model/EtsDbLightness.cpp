@@ -1,6 +1,7 @@
 // The lightness scale, the range rule for scene and effect values, and dim and fade time conversion.
 #include "model/EtsDbManagement.h"
 #include "model/LightnessTables.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cmath>
@@ -49,8 +50,10 @@ void CEtsDbManagement::AdjustGroupValuesInScenes(int groupNr)
     const bool exists = GroupExists(groupNr);
     std::uint8_t minimum = 1, maximum = 173;
     if (exists) {
-        minimum = static_cast<std::uint8_t>(GetParameterLong(GetGroupUniqueNr(102, groupNr), 1));
-        maximum = static_cast<std::uint8_t>(GetParameterLong(GetGroupUniqueNr(103, groupNr), 173));
+        minimum = static_cast<std::uint8_t>(
+            GetParameterLong(GetGroupUniqueNr(param::kGroupMinLightness, groupNr), 1));
+        maximum = static_cast<std::uint8_t>(
+            GetParameterLong(GetGroupUniqueNr(param::kGroupMaxLightness, groupNr), 173));
     }
     auto clamp = [&](long v) -> long {
         return v < minimum ? minimum : (v > maximum ? maximum : v);

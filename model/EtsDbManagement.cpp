@@ -1,6 +1,7 @@
 #include "model/EtsDbManagement.h"
 
 #include "platform/ClassRegistry.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cstdlib>
@@ -70,8 +71,6 @@ constexpr LabelDefinition kLabels[LabelCount] = {
     {"No connection", LabelSource::Value, 929},
     {"No connection to DALI device", LabelSource::Value, 951},
 };
-
-constexpr UniqueNr kReconstruction = 799;
 
 std::string XdgDataHome()
 {
@@ -151,25 +150,25 @@ int CEtsDbManagement::GetSingleCount() const
 void CEtsDbManagement::SetDeviceContext(UniqueNr uniqueNr, std::int32_t value)
 {
     switch (uniqueNr) {
-    case 738:
+    case param::kUseCentralObject:
         m_nUseCentralObject = value;
         break;
-    case 65014:
+    case param::kAddressingMode:
         m_nAddressingMode = value;
         break;
-    case 65024:
+    case param::kEmergencyLamps:
         m_nEmergencyLamps = value;
         break;
-    case 65026:
+    case param::kEmergencyLampSystem:
         m_nEmergencyLampSystem = value;
         break;
-    case 65027:
+    case param::kEmergencyFeedback:
         m_nEmergencyFeedback = value;
         break;
-    case 65047:
+    case param::kDaliDeviceTypeSetting:
         m_nDaliDeviceTypeSetting = value;
         break;
-    case 65048:
+    case param::kDaliEmergencyDeviceType:
         m_nDaliEmergencyDeviceType = value;
         break;
     default:
@@ -268,14 +267,14 @@ void CEtsDbManagement::LoadBufferedParameters()
     TRACE_ENTRY();
     LoadLabels();
 
-    m_nUseCentralObject = GetParameterLong(738, 0);
-    m_nAddressingMode = GetParameterLong(65014, 3);
-    m_nEmergencyLamps = GetParameterLong(65024, 0);
-    m_nEmergencyLampSystem = GetParameterLong(65026, 0);
-    m_nEmergencyFeedback = GetParameterLong(65027, 0);
-    m_nDaliDeviceTypeSetting = GetParameterLong(65047, 0);
-    m_nDaliEmergencyDeviceType = GetParameterLong(65048, 0);
-    GetParameterEnumValues(GetMemberBlockUniqueNr(597, 1), m_listMemberTypes);
+    m_nUseCentralObject = GetParameterLong(param::kUseCentralObject, 0);
+    m_nAddressingMode = GetParameterLong(param::kAddressingMode, 3);
+    m_nEmergencyLamps = GetParameterLong(param::kEmergencyLamps, 0);
+    m_nEmergencyLampSystem = GetParameterLong(param::kEmergencyLampSystem, 0);
+    m_nEmergencyFeedback = GetParameterLong(param::kEmergencyFeedback, 0);
+    m_nDaliDeviceTypeSetting = GetParameterLong(param::kDaliDeviceTypeSetting, 0);
+    m_nDaliEmergencyDeviceType = GetParameterLong(param::kDaliEmergencyDeviceType, 0);
+    GetParameterEnumValues(GetMemberBlockUniqueNr(param::kMemberType, 1), m_listMemberTypes);
 
     // A name that is present replaces the label; an empty one does not.
     auto nameOf = [this](UniqueNr n, ELabel label) {
@@ -284,31 +283,34 @@ void CEtsDbManagement::LoadBufferedParameters()
     };
     for (int g = 1; g <= kGroupCount; ++g) {
         GroupRecord& group = m_Groups[static_cast<std::size_t>(g - 1)];
-        group.name = nameOf(GetGroupUniqueNr(101, g), LabelGroup);
-        group.exists = GetParameterLong(GetGroupUniqueNr(123, g), 0) != 0;
+        group.name = nameOf(GetGroupUniqueNr(param::kGroupName, g), LabelGroup);
+        group.exists = GetParameterLong(GetGroupUniqueNr(param::kGroupExists, g), 0) != 0;
     }
     for (int m = 1; m <= kMemberCount; ++m) {
         MemberRecord& member = Member(m);
-        member.name = nameOf(GetMemberUniqueNr(400, m), LabelMember);
-        member.randomNr = GetParameterLong(GetMemberUniqueNr(500, m), 0);
-        member.assigned = GetParameterLong(GetMemberUniqueNr(27700, m), 0) != 0;
-        member.type = static_cast<std::uint8_t>(GetParameterLong(GetMemberBlockUniqueNr(597, m), 0));
-        member.foundType = static_cast<std::uint8_t>(GetParameterLong(GetMemberUniqueNr(26700, m), 0));
-        member.groupMask = SwapMask32(GetParameterPattern(GetMemberUniqueNr(600, m), 0));
-        member.single = GetParameterLong(GetGroupUniqueNr(123, m + kGroupCount), 0) != 0;
+        member.name = nameOf(GetMemberUniqueNr(param::kMemberName, m), LabelMember);
+        member.randomNr = GetParameterLong(GetMemberUniqueNr(param::kMemberRandomAddress, m), 0);
+        member.assigned = GetParameterLong(GetMemberUniqueNr(param::kMemberAssigned, m), 0) != 0;
+        member.type =
+            static_cast<std::uint8_t>(GetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, m), 0));
+        member.foundType =
+            static_cast<std::uint8_t>(GetParameterLong(GetMemberUniqueNr(param::kMemberFoundType, m), 0));
+        member.groupMask = SwapMask32(GetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, m), 0));
+        member.single = GetParameterLong(GetGroupUniqueNr(param::kGroupExists, m + kGroupCount), 0) != 0;
         // An assignment of gear that is used nowhere means nothing.
         if (member.assigned && member.groupMask == 0 && !member.single)
             member.assigned = false;
     }
     for (int s = 1; s <= kSceneCount; ++s) {
         SceneRecord& scene = Scene(s);
-        scene.name = nameOf(GetSceneUniqueNr(601, s), LabelScene);
-        scene.knxScene = GetParameterLong(GetSceneUniqueNr(602, s), 0) != 0
-                             ? static_cast<std::uint8_t>(GetParameterLong(GetSceneUniqueNr(20600, s), 0))
-                             : 0;
-        scene.masks[0] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(609, s), 0));
-        scene.masks[1] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(20601, s), 0));
-        scene.masks[2] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(20602, s), 0));
+        scene.name = nameOf(GetSceneUniqueNr(param::kSceneName, s), LabelScene);
+        scene.knxScene =
+            GetParameterLong(GetSceneUniqueNr(param::kSceneExists, s), 0) != 0
+                ? static_cast<std::uint8_t>(GetParameterLong(GetSceneUniqueNr(param::kSceneKnxNumber, s), 0))
+                : 0;
+        scene.masks[0] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(param::kSceneGroupMask, s), 0));
+        scene.masks[1] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(param::kSceneSingleMaskLow, s), 0));
+        scene.masks[2] = SwapMask32(GetParameterPattern(GetSceneUniqueNr(param::kSceneSingleMaskHigh, s), 0));
     }
     LoadEffects();
     TRACE_MSG(TRACE_INFO, "EffectValues = %d", static_cast<int>(m_nEffectValues));
@@ -323,29 +325,32 @@ void CEtsDbManagement::LoadEffects()
     for (int e = 1; e <= kEffectCount; ++e) {
         EffectRecord& effect = Effect(e);
         std::string name;
-        effect.name = SUCCEEDED(GetParameterValue(GetEffectUniqueNr(15700, e), name)) && !name.empty()
-                          ? name
-                          : GetLabel(LabelEffect);
+        effect.name =
+            SUCCEEDED(GetParameterValue(GetEffectUniqueNr(param::kEffectName, e), name)) && !name.empty()
+                ? name
+                : GetLabel(LabelEffect);
         effect.knxEffect = 0;
         effect.steps.clear();
-        const int count = GetParameterLong(GetEffectUniqueNr(12700, e), 0) & 0xFF;
-        if (GetParameterLong(GetEffectUniqueNr(14700, e), 0) == 0 || count < 1 || count > kStepSlots)
+        const int count = GetParameterLong(GetEffectUniqueNr(param::kEffectStepCount, e), 0) & 0xFF;
+        if (GetParameterLong(GetEffectUniqueNr(param::kEffectExists, e), 0) == 0 || count < 1 ||
+            count > kStepSlots)
             continue;
-        effect.knxEffect = static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(10700, e), 0));
+        effect.knxEffect =
+            static_cast<std::uint8_t>(GetParameterLong(GetEffectUniqueNr(param::kEffectKnxNumber, e), 0));
         effect.steps.resize(static_cast<std::size_t>(count));
         for (int k = 0; k < count; ++k) {
             const int slot = GetEffectStepSlot(k + 1, count);
             const int expected = m_nEffectValues > 999 ? 0 : m_nEffectValues + 1;
-            const UniqueNr start = GetEffectStepUniqueNr(20700, e, slot);
+            const UniqueNr start = GetEffectStepUniqueNr(param::kStepTablePosition, e, slot);
             if (GetParameterLong(start, 0) != expected)
                 SetParameterLong(start, expected);
 
             std::array<std::uint32_t, 3> masks{};
             for (int i = 0; i < 3; ++i)
-                masks[static_cast<std::size_t>(i)] =
-                    SwapMask32(GetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, e, slot), 0));
-            const std::uint16_t sceneMask = SwapMask16(
-                static_cast<std::uint16_t>(GetParameterLong(GetEffectStepUniqueNr(19700, e, slot), 0)));
+                masks[static_cast<std::size_t>(i)] = SwapMask32(
+                    GetParameterPattern(GetEffectStepUniqueNr(param::kStepMaskKeys1 + i * 1000, e, slot), 0));
+            const std::uint16_t sceneMask = SwapMask16(static_cast<std::uint16_t>(
+                GetParameterLong(GetEffectStepUniqueNr(param::kStepMaskScenes, e, slot), 0)));
             EffectStepMap& map = effect.steps[static_cast<std::size_t>(k)];
             bool dropped = false;
             for (int key = 1; key <= 112; ++key) {
@@ -366,13 +371,14 @@ void CEtsDbManagement::LoadEffects()
                     continue;
                 }
                 const int i = m_nEffectValues;
-                const std::uint32_t word = GetParameterPattern(GetEffectUniqueNr(25700, i / 4), 0);
+                const std::uint32_t word =
+                    GetParameterPattern(GetEffectUniqueNr(param::kEffectTable, i / 4), 0);
                 map[static_cast<std::uint8_t>(key)] = static_cast<std::uint8_t>(word >> ((3 - i % 4) * 8));
                 ++m_nEffectValues;
             }
             if (dropped) {
                 for (int i = 0; i < 3; ++i)
-                    SetParameterPattern(GetEffectStepUniqueNr(16700 + i * 1000, e, slot),
+                    SetParameterPattern(GetEffectStepUniqueNr(param::kStepMaskKeys1 + i * 1000, e, slot),
                                         SwapMask32(masks[static_cast<std::size_t>(i)]));
             }
         }
@@ -381,22 +387,22 @@ void CEtsDbManagement::LoadEffects()
 
 void CEtsDbManagement::CheckReconstruction()
 {
-    if (GetParameterLong(kReconstruction, 0) == 0)
+    if (GetParameterLong(param::kReconstruction, 0) == 0)
         return;
     Ask(GetLabel(LabelOk), "Rekonstruktion wurde durchgeführt", PromptButtons::Ok, PromptIcon::Information);
     for (int n = 1; n <= kGroupCount + kSingleCount; ++n) {
         if (!GroupExists(n))
             continue;
         CalculateHourMinSecRelativeDimStepTime(n);
-        if (GetParameterLong(GetGroupUniqueNr(334, n), 0) == 1)
+        if (GetParameterLong(GetGroupUniqueNr(param::kGroupLightnessReaction, n), 0) == 1)
             CalculateHourMinSecAbsoluteDimStepTime(n);
-        if (GetParameterLong(GetGroupUniqueNr(332, n), 0) != 0)
+        if (GetParameterLong(GetGroupUniqueNr(param::kGroupSoftOn, n), 0) != 0)
             CalculateHourMinSecSoftOnStepTime(n);
-        if (GetParameterLong(GetGroupUniqueNr(333, n), 0) != 0)
+        if (GetParameterLong(GetGroupUniqueNr(param::kGroupSoftOff, n), 0) != 0)
             CalculateHourMinSecSoftOffStepTime(n);
     }
-    SetParameterLong(kReconstruction, 1);
-    SetParameterLong(kReconstruction, 0);
+    SetParameterLong(param::kReconstruction, 1);
+    SetParameterLong(param::kReconstruction, 0);
 }
 
 void CEtsDbManagement::LoadHelpFile()

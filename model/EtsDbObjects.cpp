@@ -1,6 +1,7 @@
 // Communication object flags, group address associations and the reset of the whole configuration.
 #include "model/CommObjectWalk.h"
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cstdio>
@@ -393,8 +394,8 @@ void CEtsDbManagement::ResetAllParameters(bool createFirstGroup, IProgress* prog
         ResetSceneParameters(s);
     }
     stage(GetLabel(LabelScenes));
-    ResetParameter(735);
-    ResetParameter(741);
+    ResetParameter(param::kSceneSettings);
+    ResetParameter(param::kSceneObjectDisabled);
     for (int m = 1; m <= kMemberCount; ++m) {
         stage(numbered(m, GetLabel(LabelMember)));
         ResetMemberParameters(m, true);
@@ -410,8 +411,8 @@ void CEtsDbManagement::ResetAllParameters(bool createFirstGroup, IProgress* prog
     SaveEffectValues();
     // The table keeps words beyond its fill level; a reset leaves none of them behind.
     for (int i = 0; i < (kEffectValueCount + 3) / 4; ++i)
-        ResetParameter(GetEffectUniqueNr(25700, i));
-    ResetParameter(716);
+        ResetParameter(GetEffectUniqueNr(param::kEffectTable, i));
+    ResetParameter(param::kEffectObjectDisabled);
     LoadBufferedParameters();
     if (createFirstGroup)
         CreateGroup(1);

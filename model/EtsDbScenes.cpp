@@ -1,12 +1,11 @@
 // Scenes of the configuration model.
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
 #include <cstdio>
 
 namespace {
-
-constexpr UniqueNr kSceneObjectDisabled = 741;
 
 bool ValidSceneNr(int s)
 {
@@ -83,7 +82,7 @@ void CEtsDbManagement::SetKnxScene(int sceneNr, int knxScene)
     if (!ValidSceneNr(sceneNr))
         return;
     Scene(sceneNr).knxScene = static_cast<std::uint8_t>(knxScene);
-    SetParameterLong(GetSceneUniqueNr(20600, sceneNr), knxScene);
+    SetParameterLong(GetSceneUniqueNr(param::kSceneKnxNumber, sceneNr), knxScene);
 }
 
 void CEtsDbManagement::SetSceneName(int sceneNr, const std::string& name)
@@ -92,13 +91,13 @@ void CEtsDbManagement::SetSceneName(int sceneNr, const std::string& name)
     if (!ValidSceneNr(sceneNr))
         return;
     Scene(sceneNr).name = name;
-    SetParameterString(GetSceneUniqueNr(601, sceneNr), name);
+    SetParameterString(GetSceneUniqueNr(param::kSceneName, sceneNr), name);
 }
 
 void CEtsDbManagement::EnableDisableSceneObject()
 {
     TRACE_ENTRY();
-    SetParameterLong(kSceneObjectDisabled, SceneExists(0) ? 0 : 1);
+    SetParameterLong(param::kSceneObjectDisabled, SceneExists(0) ? 0 : 1);
 }
 
 void CEtsDbManagement::CreateScene(int sceneNr)
@@ -107,11 +106,11 @@ void CEtsDbManagement::CreateScene(int sceneNr)
     if (!ValidSceneNr(sceneNr))
         return;
     if (!SceneExists(0))
-        SetParameterLong(kSceneObjectDisabled, 0);
+        SetParameterLong(param::kSceneObjectDisabled, 0);
     const int k = GetNextFreeKnxScene(0);
     Scene(sceneNr).knxScene = static_cast<std::uint8_t>(k);
-    SetParameterLong(GetSceneUniqueNr(602, sceneNr), 1);
-    SetParameterLong(GetSceneUniqueNr(20600, sceneNr), k);
+    SetParameterLong(GetSceneUniqueNr(param::kSceneExists, sceneNr), 1);
+    SetParameterLong(GetSceneUniqueNr(param::kSceneKnxNumber, sceneNr), k);
     ConfigChanged();
 }
 
@@ -122,7 +121,7 @@ void CEtsDbManagement::DeleteScene(int sceneNr)
         return;
     ResetSceneParameters(sceneNr);
     if (!SceneExists(0))
-        SetParameterLong(kSceneObjectDisabled, 1);
+        SetParameterLong(param::kSceneObjectDisabled, 1);
     // Effect steps that call the deleted scene would keep calling it in the gateway.
     const int key = 96 + sceneNr;
     for (int e = 1; e <= kEffectCount; ++e)
@@ -141,7 +140,7 @@ void CEtsDbManagement::ResetSceneParameters(int sceneNr)
     scene.masks = {};
     scene.knxScene = 0;
     if (m_mapSceneDefaults.empty())
-        GetAllDefaultValues(m_mapSceneDefaults, GetSceneUniqueNr(602, 1), 1, &GetSceneBaseNr);
+        GetAllDefaultValues(m_mapSceneDefaults, GetSceneUniqueNr(param::kSceneExists, 1), 1, &GetSceneBaseNr);
     for (const auto& [base, value] : m_mapSceneDefaults) {
         const UniqueNr number = GetSceneUniqueNr(base, sceneNr);
         // Masks are bit patterns; the default may come as a signed value.
@@ -244,7 +243,7 @@ void CEtsDbManagement::CopyScene(int sceneNr, SceneClipboard* clipboard)
     c.name = GetScene(sceneNr).name;
     c.masks = GetScene(sceneNr).masks;
     c.values.clear();
-    GetAllParameterValues(c.values, GetSceneUniqueNr(602, sceneNr), sceneNr, &GetSceneBaseNr);
+    GetAllParameterValues(c.values, GetSceneUniqueNr(param::kSceneExists, sceneNr), sceneNr, &GetSceneBaseNr);
     c.valid = true;
 }
 

@@ -1,6 +1,7 @@
 #include "plugin/UIParameterDialog.h"
 
 #include "platform/Clock.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/ConfigurationPages.h"
 #include "ui/DlgParameterGroupCommon.h"
@@ -391,9 +392,9 @@ void CUIParameterDialog::OnOK()
         // A new project identity tells the gateway that its configuration is out of date.
         const auto r = static_cast<std::int32_t>(DefaultClock().Random() % 32768);
         const QDate today = QDate::currentDate();
-        m_pModel->SetParameterLong(721, r);
-        m_pModel->SetParameterLong(722, today.day() * 256 + today.month());
-        m_pModel->SetParameterLong(723, today.year());
+        m_pModel->SetParameterLong(param::kProjectIdRandom, r);
+        m_pModel->SetParameterLong(param::kProjectIdDayMonth, today.day() * 256 + today.month());
+        m_pModel->SetParameterLong(param::kProjectIdYear, today.year());
         const std::string message =
             m_pModel->GetParameterString(904, "") + "\n" + m_pModel->GetParameterString(905, "");
         UiServices::Prompt().Ask("Veltrona", message, PromptButtons::Ok, PromptIcon::Exclamation);

@@ -1,6 +1,7 @@
 #include "ui/DlgParameterGroupCommon.h"
 
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
@@ -85,7 +86,7 @@ bool CDlgParameterGroupCommon::OnInitDialog()
     RefreshGroupName();
     if (IsSingle()) {
         m_nDeviceNr = m_nGroupNr - 32;
-        SetLabelText(IdNumberLabel, GetMemberBlockUniqueNr(598, 1));
+        SetLabelText(IdNumberLabel, GetMemberBlockUniqueNr(param::kMemberNumberCaption, 1));
         SetDlgItemText(IdNumber, QString::number(m_nDeviceNr));
         if (m.IsMemberTypeCheckActive()) {
             SetDlgItemText(IdTypeLabel, QString::fromStdString(m.GetLabel(LabelType)));
@@ -589,7 +590,8 @@ void CDlgParameterGroupCommon::OnDeviceTypeChange()
     };
     // Every question first, so that a No leaves the type, the assignment and the scenes as they were.
     bool removeFromScenes = false;
-    if (now == 1 && m.IsIndividualEmergencySupply() && m.GetParameterLong(65057, 0) == 0 &&
+    if (now == 1 && m.IsIndividualEmergencySupply() &&
+        m.GetParameterLong(param::kEmergencyInScenesAllowed, 0) == 0 &&
         m.IsGroupUsedInScenesOrEffects(m_nGroupNr)) {
         if (!m.ConfirmDeletingSceneAssignments())
             return refuse();
@@ -598,7 +600,8 @@ void CDlgParameterGroupCommon::OnDeviceTypeChange()
     const bool bookkeeping =
         m.IsEmergencyLampsUsed() && m.IsIndividualEmergencySupply() && m.IsDaliEmergencyTypeInUse();
     if (bookkeeping && old == 1 &&
-        !m.CanChangeValueAfterCheckObjectAssociations(GetMemberBlockUniqueNr(274, device)))
+        !m.CanChangeValueAfterCheckObjectAssociations(
+            GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, device)))
         return refuse();
     // The last question: a yes clears the gear's assignment when the found type does not fit.
     if (!m.ConfirmMemberTypeChange(device, now))

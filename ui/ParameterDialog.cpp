@@ -1,6 +1,7 @@
 #include "ui/ParameterDialog.h"
 
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/PluginTreeCtrlView.h"
 
@@ -458,7 +459,7 @@ bool CParameterDialog::ChangeMemberType(int device, int oldType, int newType)
     CEtsDbManagement& model = Model();
     const bool bookkeeping = model.IsEmergencyLampsUsed() && model.IsIndividualEmergencySupply() &&
                              model.IsDaliEmergencyTypeInUse();
-    const UniqueNr flag = GetMemberBlockUniqueNr(274, device);
+    const UniqueNr flag = GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, device);
     if (bookkeeping && oldType == 1 && !model.CanChangeValueAfterCheckObjectAssociations(flag))
         return false;
     ApplyMemberType(device, oldType, newType);
@@ -474,7 +475,8 @@ void CParameterDialog::ApplyMemberType(int device, int oldType, int newType)
     if (bookkeeping && (oldType == 1) != (newType == 1)) {
         if (CPluginTreeCtrlView* tree = Tree())
             tree->UpdateEmergencyLamps(tree->SelectedNode());
-        model.SetParameterLong(GetMemberBlockUniqueNr(274, device), newType == 1 ? 1 : 0);
+        model.SetParameterLong(GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, device),
+                               newType == 1 ? 1 : 0);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/PluginTreeCtrlView.h"
 
 #include "model/EtsDbManagement.h"
+#include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/DlgEditName.h"
 #include "ui/TreeIcons.h"
@@ -779,7 +780,7 @@ void CPluginTreeCtrlView::OnCommandDelete()
             return;
         if (number > 32 && m.IsMemberAssigned(number - 32) && !m.ConfirmDeletingAssignments())
             return;
-        if (!m.CanChangeValueAfterCheckObjectAssociations(GetGroupUniqueNr(123, number)))
+        if (!m.CanChangeValueAfterCheckObjectAssociations(GetGroupUniqueNr(param::kGroupExists, number)))
             return;
         m.DeleteGroup(number);
         delete node;
@@ -797,7 +798,8 @@ void CPluginTreeCtrlView::OnCommandDelete()
         int existing = 0;
         for (int s = 1; s <= 16; ++s)
             existing += m.SceneExists(s) ? 1 : 0;
-        if (m.SceneExists(number) && existing == 1 && !m.CanChangeValueAfterCheckObjectAssociations(741))
+        if (m.SceneExists(number) && existing == 1 &&
+            !m.CanChangeValueAfterCheckObjectAssociations(param::kSceneObjectDisabled))
             return;
         m.DeleteScene(number);
         delete node;
@@ -808,9 +810,9 @@ void CPluginTreeCtrlView::OnCommandDelete()
             int existing = 0;
             for (int e = 1; e <= 16; ++e)
                 existing += m.EffectExists(e) ? 1 : 0;
-            const bool associations =
-                m.CheckParameterDependentObjectAssociations(GetEffectUniqueNr(14700, number)) ||
-                (existing == 1 && m.CheckParameterDependentObjectAssociations(716));
+            const bool associations = m.CheckParameterDependentObjectAssociations(
+                                          GetEffectUniqueNr(param::kEffectExists, number)) ||
+                                      (existing == 1 && m.CheckParameterDependentObjectAssociations(716));
             if (associations && !m.ConfirmDeletingAssociations())
                 return;
         }
