@@ -56,6 +56,14 @@ inline constexpr UniqueNr kSceneGroupMask = 609; // groups 1..32, byte-swapped
 inline constexpr UniqueNr kSceneKnxNumber = 20600;
 inline constexpr UniqueNr kSceneSingleMaskLow = 20601;  // GroupNr 33..64, byte-swapped
 inline constexpr UniqueNr kSceneSingleMaskHigh = 20602; // GroupNr 65..96, byte-swapped
+inline constexpr UniqueNr kSceneTimeDelayAtCall = 603;
+inline constexpr UniqueNr kSceneOverwriteAtDownload = 604;
+inline constexpr UniqueNr kSceneBehaviourAtCall = 605;
+inline constexpr UniqueNr kSceneDelayHours = 606;
+inline constexpr UniqueNr kSceneDelayMinutes = 607;
+inline constexpr UniqueNr kSceneDelaySeconds = 608;
+inline constexpr UniqueNr kSceneSaveMask = 642; // groups 1..32, byte-swapped; captions the save boxes
+inline constexpr UniqueNr kScenePriority = 643;
 
 // Bases of an effect (GetEffectUniqueNr) and of its steps (GetEffectStepUniqueNr).
 inline constexpr UniqueNr kEffectKnxNumber = 10700;
@@ -69,5 +77,9 @@ inline constexpr UniqueNr kStepMaskKeys1 = 16700;     // keys 1..32, then 17700,
 inline constexpr UniqueNr kStepMaskScenes = 19700;    // keys 97..112, 16-bit
 inline constexpr UniqueNr kStepTablePosition = 20700; // from 1; 0 = none
 inline constexpr UniqueNr kStepSettings = 21700;      // then 22700, 23700, 24700
+inline constexpr UniqueNr kStepDimming = 21700;
+inline constexpr UniqueNr kStepDelayMinutes = 22700;
+inline constexpr UniqueNr kStepDelaySeconds = 23700;
+inline constexpr UniqueNr kStepDelayTenths = 24700;
 
 } // namespace param
