@@ -1,5 +1,6 @@
 #include "exchange/XmlDom.h"
 #include "exchange/XmlDomExportImport.h"
+#include "testsupport/Scratch.h"
 #include "trace/TraceCapture.h"
 
 #include <filesystem>
@@ -10,23 +11,9 @@
 
 namespace {
 
-std::string TempFile(const std::string& name)
-{
-    return (std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + name)).string();
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
+const auto TempFile = testsupport::ScratchFile;
 
 } // namespace
 

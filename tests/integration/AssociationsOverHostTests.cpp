@@ -1,30 +1,10 @@
 #include "tests/integration/HostProject.h"
+#include "testsupport/HostObjects.h"
 
 namespace {
 
-// The numbers of the visible objects, ascending.
-std::vector<std::uint16_t> VisibleObjects(IEtsDevice* device)
-{
-    ComPtr<IEtsCollection<IEtsCommObject>> objects;
-    device->get_CommObjects(1, objects.GetAddressOf());
-    std::int32_t count = 0;
-    objects->get_Count(&count);
-    std::vector<std::uint16_t> numbers;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        ComPtr<IEtsCommObject> object;
-        std::uint16_t n = 0;
-        if (SUCCEEDED(objects->Item(Variant::I4(i), object.GetAddressOf())) &&
-            SUCCEEDED(object->get_Number(&n)))
-            numbers.push_back(n);
-    }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
-}
-
-constexpr std::int32_t Address(int main, int middle, int sub)
-{
-    return main * 2048 + middle * 256 + sub;
-}
+using testsupport::VisibleObjects;
+constexpr auto Address = testsupport::GroupAddressNumber;
 
 } // namespace
 

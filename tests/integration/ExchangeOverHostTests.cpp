@@ -1,6 +1,8 @@
 #include "exchange/XmlDomExportImport.h"
-#include "trace/TraceCapture.h"
 #include "tests/integration/HostProject.h"
+#include "testsupport/HostObjects.h"
+#include "testsupport/Scratch.h"
+#include "trace/TraceCapture.h"
 
 #include <cstring>
 #include <fstream>
@@ -8,28 +10,10 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string TempFile(const std::string& name)
-{
-    return (std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + name)).string();
-}
-
-constexpr std::int32_t Address(int main, int middle, int sub)
-{
-    return main * 2048 + middle * 256 + sub;
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
+const auto TempFile = testsupport::ScratchFile;
+constexpr auto Address = testsupport::GroupAddressNumber;
 
 // Records what the progress box shows.
 struct RecordingBox final : IProgressBox

@@ -4,6 +4,7 @@
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
 #include "model/EtsDbManagement.h"
+#include "testsupport/Scratch.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -32,10 +33,7 @@ class Project
 public:
     explicit Project(int addressLevels = 3)
     {
-        static int counter = 0;
-        m_path = std::filesystem::path(testing::TempDir()) / ("host-project-" + std::to_string(::getpid()) +
-                                                              "-" + std::to_string(++counter) + ".veltrona");
-        std::filesystem::remove(m_path);
+        m_path = m_dir.File("project.veltrona");
         NewProjectOptions options;
         options.addressLevels = addressLevels;
         options.demoGroupAddresses = true;
@@ -47,11 +45,7 @@ public:
         // The plug-in always works inside an editing session.
         EXPECT_EQ(m_session->BeginEditing(), S_OK);
     }
-    ~Project()
-    {
-        m_session.reset();
-        std::filesystem::remove(m_path);
-    }
+    ~Project() { m_session.reset(); }
 
     IEtsDevice* Device() const { return m_session->Device().Get(); }
     HostSession& Session() { return *m_session; }
@@ -120,6 +114,7 @@ private:
         return "'" + std::get<std::string>(p.value) + "'";
     }
 
+    testsupport::ScratchDir m_dir;
     std::filesystem::path m_path;
     std::unique_ptr<HostSession> m_session;
 };

@@ -1,12 +1,13 @@
 #include "access/EtsAccess.h"
+#include "host/catalogue/tests/HostTestSupport.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
-#include "host/catalogue/tests/HostTestSupport.h"
 #include "platform/ClassRegistry.h"
 
 #include <gtest/gtest.h>
 
 using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 

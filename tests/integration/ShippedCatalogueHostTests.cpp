@@ -1,13 +1,15 @@
 #include "access/EtsAccess.h"
+#include "host/catalogue/tests/HostTestSupport.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
-#include "host/catalogue/tests/HostTestSupport.h"
 #include "model/EtsDbManagement.h"
 #include "product/Numbering.h"
+#include "testsupport/HostObjects.h"
 
 #include <gtest/gtest.h>
 
 using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 
@@ -44,22 +46,7 @@ protected:
         device = session->Device();
     }
 
-    std::vector<std::uint16_t> VisibleObjects()
-    {
-        ComPtr<IEtsCollection<IEtsCommObject>> list;
-        EXPECT_EQ(device->get_CommObjects(1, list.GetAddressOf()), S_OK);
-        std::int32_t count = 0;
-        list->get_Count(&count);
-        std::vector<std::uint16_t> numbers;
-        for (std::int32_t i = 1; i <= count; ++i) {
-            ComPtr<IEtsCommObject> o;
-            std::uint16_t nr = 0;
-            EXPECT_EQ(list->Item(Variant::I4(i), o.GetAddressOf()), S_OK);
-            o->get_Number(&nr);
-            numbers.push_back(nr);
-        }
-        return numbers;
-    }
+    std::vector<std::uint16_t> VisibleObjects() { return testsupport::VisibleObjects(device.Get()); }
 
     static inline std::shared_ptr<const Catalogue> s_catalogue;
     static inline std::shared_ptr<const CatalogueModel> s_model;

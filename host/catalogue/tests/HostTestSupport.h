@@ -1,8 +1,9 @@
 // Test aids of the host: a small catalogue made in code with a dependency tree, objects and
-// datapoint types, and a scratch folder that disappears after the test.
+// datapoint types; scratch folders from the shared test support.
 #pragma once
 
 #include "host/catalogue/Catalogue.h"
+#include "testsupport/Scratch.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -125,38 +126,4 @@ inline std::shared_ptr<Catalogue> MakeTestCatalogue()
 }
 
 // A folder of its own below the test's temporary folder.
-class ScratchDir
-{
-public:
-    ScratchDir()
-    {
-        std::string pattern = (std::filesystem::path(::testing::TempDir()) / "veltrona-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-inline std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 } // namespace hosttest

@@ -1,11 +1,13 @@
+#include "host/catalogue/tests/HostTestSupport.h"
 #include "host/objects/HostProject.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
-#include "host/catalogue/tests/HostTestSupport.h"
+#include "testsupport/HostObjects.h"
 
 #include <gtest/gtest.h>
 
 using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 
@@ -76,22 +78,7 @@ protected:
         }
         return numbers;
     }
-    std::vector<std::int32_t> VisibleObjects()
-    {
-        ComPtr<IEtsCollection<IEtsCommObject>> list;
-        EXPECT_EQ(device->get_CommObjects(1, list.GetAddressOf()), S_OK);
-        std::int32_t count = 0;
-        list->get_Count(&count);
-        std::vector<std::int32_t> numbers;
-        for (std::int32_t i = 1; i <= count; ++i) {
-            ComPtr<IEtsCommObject> o;
-            std::uint16_t nr = 0;
-            EXPECT_EQ(list->Item(Variant::I4(i), o.GetAddressOf()), S_OK);
-            o->get_Number(&nr);
-            numbers.push_back(nr);
-        }
-        return numbers;
-    }
+    std::vector<std::uint16_t> VisibleObjects() { return testsupport::VisibleObjects(device.Get()); }
     ComPtr<IEtsCommObject> Object(std::uint16_t number)
     {
         ComPtr<IEtsCollection<IEtsCommObject>> list;
@@ -318,16 +305,16 @@ TEST_F(HostObjectTest, VisibilityFollowsTheTreeAndWritesThatChangeItSaySo)
 
 TEST_F(HostObjectTest, ObjectVisibilityFollowsTheParameters)
 {
-    EXPECT_EQ(VisibleObjects(), (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_EQ(VisibleObjects(), (std::vector<std::uint16_t>{1, 2, 3}));
     ComPtr<IEtsCollection<IEtsCommObject>> visible;
     ComPtr<IEtsCommObject> o;
     ASSERT_EQ(device->get_CommObjects(-1, visible.GetAddressOf()), S_OK);
     EXPECT_EQ(visible->Item(Variant::String("$(UniqueNumber)=1004"), o.GetAddressOf()), DISP_E_BADINDEX);
 
     EXPECT_EQ(Put(10, Variant::I4(0)), ETS_S_PARAMETER_SET);
-    EXPECT_EQ(VisibleObjects(), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(VisibleObjects(), (std::vector<std::uint16_t>{1}));
     EXPECT_EQ(Put(13, Variant::I4(2)), ETS_S_PARAMETER_SET);
-    EXPECT_EQ(VisibleObjects(), (std::vector<std::int32_t>{1, 4}));
+    EXPECT_EQ(VisibleObjects(), (std::vector<std::uint16_t>{1, 4}));
     std::int16_t on = 0;
     EXPECT_EQ(Object(4)->get_Visible(&on), S_OK);
     EXPECT_NE(on, 0);

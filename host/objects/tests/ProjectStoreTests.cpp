@@ -1,7 +1,7 @@
+#include "host/catalogue/tests/HostTestSupport.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
 #include "host/store/ProjectStore.h"
-#include "host/catalogue/tests/HostTestSupport.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 
@@ -69,11 +70,11 @@ TEST_F(ProjectStoreTest, NewProjectHoldsTheGatewayWithEveryDefaultAndNeverOverwr
     EXPECT_EQ(objects.size(), 4u);
 
     store.reset();
-    const std::string before = ReadBytes(dir.File("p.veltrona"));
+    const std::string before = ReadAll(dir.File("p.veltrona"));
     std::string error;
     EXPECT_FALSE(CreateGatewayProject(dir.File("p.veltrona"), *catalogue, NewProjectOptions{}, &error));
     EXPECT_NE(error.find("already exists"), std::string::npos) << error;
-    EXPECT_EQ(ReadBytes(dir.File("p.veltrona")), before);
+    EXPECT_EQ(ReadAll(dir.File("p.veltrona")), before);
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")), {}), 1);
 
@@ -84,7 +85,7 @@ TEST_F(ProjectStoreTest, NewProjectHoldsTheGatewayWithEveryDefaultAndNeverOverwr
 TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
 {
     ASSERT_TRUE(NewProject("good.veltrona"));
-    const std::string good = ReadBytes(dir.File("good.veltrona"));
+    const std::string good = ReadAll(dir.File("good.veltrona"));
     ASSERT_GT(good.size(), 8192u);
 
     auto writeSqlite = [&](const std::string& name, const char* sql) {
@@ -93,16 +94,16 @@ TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     };
-    WriteBytes(dir.File("text.veltrona"), "Group addresses:\n1/2/3 Office\n");
-    WriteBytes(dir.File("empty.veltrona"), "");
+    WriteAll(dir.File("text.veltrona"), "Group addresses:\n1/2/3 Office\n");
+    WriteAll(dir.File("empty.veltrona"), "");
     writeSqlite("other.veltrona", "CREATE TABLE t(x); INSERT INTO t VALUES (1);");
-    WriteBytes(dir.File("newer.veltrona"), good);
+    WriteAll(dir.File("newer.veltrona"), good);
     writeSqlite("newer.veltrona", "PRAGMA user_version = 2;");
-    WriteBytes(dir.File("truncated.veltrona"), good.substr(0, good.size() / 2));
+    WriteAll(dir.File("truncated.veltrona"), good.substr(0, good.size() / 2));
     std::string scrambled = good;
     for (std::size_t i = 4096; i < scrambled.size(); i += 7)
         scrambled[i] = static_cast<char>(scrambled[i] ^ 0x5A);
-    WriteBytes(dir.File("scrambled.veltrona"), scrambled);
+    WriteAll(dir.File("scrambled.veltrona"), scrambled);
     std::filesystem::create_directory(dir.File("folder.veltrona"));
 
     struct Case
@@ -124,13 +125,13 @@ TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
         SCOPED_TRACE(c.file);
         const std::string path = dir.File(c.file);
         const bool isFile = std::filesystem::is_regular_file(path);
-        const std::string before = isFile ? ReadBytes(path) : std::string();
+        const std::string before = isFile ? ReadAll(path) : std::string();
         std::string error;
         EXPECT_FALSE(ProjectStore::Open(path, &error));
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_NE(error.find(c.file), std::string::npos) << error;
         if (isFile) {
-            EXPECT_EQ(ReadBytes(path), before);
+            EXPECT_EQ(ReadAll(path), before);
         }
     }
     std::string error;
@@ -141,7 +142,7 @@ TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
     std::string late = good;
     for (std::size_t i = late.size() - 3 * 4096; i < late.size(); i += 5)
         late[i] = static_cast<char>(late[i] ^ 0x33);
-    WriteBytes(dir.File("late.veltrona"), late);
+    WriteAll(dir.File("late.veltrona"), late);
     auto model = CatalogueModel::Build(catalogue, &error);
     ASSERT_TRUE(model) << error;
     error.clear();
@@ -151,7 +152,7 @@ TEST_F(ProjectStoreTest, BadFilesAreRefusedWithAClearTextAndLeftAlone)
         store.reset();
     }
     EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
-    EXPECT_EQ(ReadBytes(dir.File("late.veltrona")), late);
+    EXPECT_EQ(ReadAll(dir.File("late.veltrona")), late);
 }
 
 TEST_F(ProjectStoreTest, SessionCommitsOrRollsBackAndKeepsASecondEditorOut)
@@ -233,7 +234,7 @@ TEST_F(ProjectStoreTest, AProcessKilledInsideASessionLeavesTheProjectAsItWas)
     const std::int64_t device = DeviceId(*store);
     const std::string path = store->Path();
     store.reset();
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadAll(path);
 
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -264,7 +265,7 @@ TEST_F(ProjectStoreTest, AProcessKilledInsideASessionLeavesTheProjectAsItWas)
     const bool childWrote = byte == 'y';
     // The session is in flight: its journal exists and the file itself has changed.
     const bool journal = std::filesystem::exists(path + "-journal");
-    const bool fileTouched = ReadBytes(path) != before;
+    const bool fileTouched = ReadAll(path) != before;
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

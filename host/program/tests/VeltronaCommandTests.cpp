@@ -1,7 +1,7 @@
-#include "host/objects/HostSession.h"
-#include "host/store/ProjectStore.h"
-#include "host/program/VeltronaCommands.h"
 #include "host/catalogue/tests/HostTestSupport.h"
+#include "host/objects/HostSession.h"
+#include "host/program/VeltronaCommands.h"
+#include "host/store/ProjectStore.h"
 #include "product/Numbering.h"
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 using namespace hosttest;
+using namespace testsupport;
 
 namespace {
 
@@ -79,11 +80,11 @@ TEST_F(VeltronaCommandTest, NewCreatesTheGatewayProjectAndNeverOverwrites)
     EXPECT_EQ(devices[0].individualAddress, 0x1101);
     store.reset();
 
-    const std::string before = ReadBytes(file);
+    const std::string before = ReadAll(file);
     o = Run({"new", file});
     EXPECT_EQ(o.status, kExitFailure);
     EXPECT_NE(o.err.find("already exists"), std::string::npos) << o.err;
-    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(ReadAll(file), before);
 
     EXPECT_EQ(Run({"new"}).status, kExitUsage);
     EXPECT_EQ(Run({"new", file, "extra"}).status, kExitUsage);
@@ -106,15 +107,15 @@ TEST_F(VeltronaCommandTest, ParamsPrintsEveryParameterAscendingWithTextsEscaped)
                      "700\t\n"
                      "65015\t0\n");
     // Printing is no edit: the file stays as it was.
-    const std::string before = ReadBytes(file);
+    const std::string before = ReadAll(file);
     ASSERT_EQ(Run({"params", file}).status, kExitOk);
-    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(ReadAll(file), before);
 
     o = Run({"params", dir.File("missing.veltrona")});
     EXPECT_EQ(o.status, kExitFailure);
     EXPECT_EQ(o.out, "");
     EXPECT_NE(o.err.find("missing.veltrona' does not exist"), std::string::npos) << o.err;
-    WriteBytes(dir.File("notes.txt"), "not a project");
+    WriteAll(dir.File("notes.txt"), "not a project");
     o = Run({"params", dir.File("notes.txt")});
     EXPECT_EQ(o.status, kExitFailure);
     EXPECT_NE(o.err.find("is not a Veltrona project"), std::string::npos) << o.err;
@@ -204,7 +205,7 @@ TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
     ASSERT_EQ(RunProgram("new '" + target + "'").status, 0);
     Outcome o = RunProgram("export '" + source + "' '" + xml + "'");
     ASSERT_EQ(o.status, 0) << o.out;
-    const std::string exported = ReadBytes(xml);
+    const std::string exported = ReadAll(xml);
     ASSERT_NE(exported.find("<Veltrona xmlns=\"DALI Gateway\">"), std::string::npos);
 
     // The file with group 3 added.
@@ -212,7 +213,7 @@ TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
                                "\">1</Parameter></Group3>";
     std::string text = exported;
     text.insert(text.find("<DaliCommissioning"), group3);
-    WriteBytes(xml, text);
+    WriteAll(xml, text);
     const std::string line = "\n" + std::to_string(GetGroupUniqueNr(123, 3)) + "\t1\n";
     ASSERT_EQ(RunProgram("params '" + target + "'").out.find(line), std::string::npos);
     o = RunProgram("import '" + target + "' '" + xml + "' --without-group-addresses");
@@ -221,12 +222,12 @@ TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
     EXPECT_NE(RunProgram("params '" + target + "'").out.find(line), std::string::npos);
 
     // A value the gateway refuses: nothing of the file is kept.
-    const std::string saved = ReadBytes(target);
+    const std::string saved = ReadAll(target);
     text.insert(text.find("</Group3>"), "<Parameter UniqueNr=\"65014\">abc</Parameter>");
-    WriteBytes(xml, text);
+    WriteAll(xml, text);
     o = RunProgram("import '" + target + "' '" + xml + "'");
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.out.find("parameter 65014 = 'abc'"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("unchanged"), std::string::npos) << o.out;
-    EXPECT_EQ(ReadBytes(target), saved);
+    EXPECT_EQ(ReadAll(target), saved);
 }

@@ -1,6 +1,6 @@
 #include "host/objects/HostSession.h"
-#include "host/program/PluginLoader.h"
 #include "host/objects/ProjectFactory.h"
+#include "host/program/PluginLoader.h"
 #include "host/program/SimulatedGateway.h"
 #include "platform/Clock.h"
 
