@@ -1,4 +1,5 @@
 #include "access/EtsAccess.h"
+
 #include "platform/ClassRegistry.h"
 #include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"

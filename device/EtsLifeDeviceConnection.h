@@ -2,9 +2,9 @@
 // gateway's properties, runs the function protocol and the commissioning procedures, reports failures.
 #pragma once
 
-#include "model/ProgressBox.h"
-#include "model/EtsDbManagement.h"
 #include "hostapi/EtsServices.h"
+#include "model/EtsDbManagement.h"
+#include "model/ProgressBox.h"
 #include "platform/Clock.h"
 
 #include <array>

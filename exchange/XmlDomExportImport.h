@@ -2,9 +2,9 @@
 // objects, import with or without group addresses, also of files of the previous generation.
 #pragma once
 
-#include "model/ProgressBox.h"
 #include "exchange/XmlDom.h"
 #include "model/EtsDbManagement.h"
+#include "model/ProgressBox.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
 // Counted, 1-based lists of host objects; an item is found by its position or by a query text.
 #pragma once
 
-#include <cstdint>
-
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
+
+#include <cstdint>
 
 // A list interface gets its own identifier, derived from its element's.
 constexpr IID DeriveIid(const IID& base, std::uint8_t salt)
@@ -15,8 +15,7 @@ constexpr IID DeriveIid(const IID& base, std::uint8_t salt)
     return derived;
 }
 
-template <class T>
-struct IEtsCollection : IUnknown
+template <class T> struct IEtsCollection : IUnknown
 {
     static constexpr IID iid = DeriveIid(T::iid, 0xC1);
 

@@ -1,9 +1,9 @@
 // Host interfaces of the edited device and its application program.
 #pragma once
 
-#include <string>
-
 #include "hostapi/EtsObjects.h"
+
+#include <string>
 
 struct IEtsApplicationProgram : IUnknown
 {

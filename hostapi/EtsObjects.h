@@ -1,10 +1,10 @@
 // Host interfaces of the device's communication objects and their group address associations.
 #pragma once
 
-#include <string>
-
 #include "hostapi/EtsParameters.h"
 #include "hostapi/EtsProject.h"
+
+#include <string>
 
 // The five enable flags of a communication object.
 enum EtsObjectFlag : std::int32_t

@@ -1,9 +1,9 @@
 // Host interfaces of the device's parameters: instance values and the application's descriptions.
 #pragma once
 
-#include <string>
-
 #include "hostapi/EtsCollection.h"
+
+#include <string>
 
 struct IEtsEnumValue : IUnknown
 {

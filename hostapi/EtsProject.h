@@ -1,9 +1,9 @@
 // Host interfaces of the project: group address tree, datapoint types, manufacturers.
 #pragma once
 
-#include <string>
-
 #include "hostapi/EtsCollection.h"
+
+#include <string>
 
 // One group address; its value is the 16-bit address main * 2048 + middle * 256 + sub as VT_I4.
 struct IEtsGroupAddress : IUnknown

@@ -1,10 +1,10 @@
 // Host services created by class identifier, the live connection to the device and the host window.
 #pragma once
 
+#include "hostapi/EtsDevice.h"
+
 #include <functional>
 #include <string>
-
-#include "hostapi/EtsDevice.h"
 
 // Formats values for display; the type name "eteC.GroupAddress" gives the project's notation.
 struct IEtsValueFormatter : IUnknown
@@ -13,7 +13,8 @@ struct IEtsValueFormatter : IUnknown
     virtual HRESULT Format(const Variant& value, const std::string& typeName, std::int32_t flags,
                            std::string* text) = 0;
 };
-inline constexpr CLSID CLSID_EtsValueFormatter{0x0A1CD2D8, 0xD9B6, 0x4A96, {0xA5, 0x4B, 0x76, 0xE8, 0x81, 0x4B, 0xB0, 0xE6}};
+inline constexpr CLSID CLSID_EtsValueFormatter{
+    0x0A1CD2D8, 0xD9B6, 0x4A96, {0xA5, 0x4B, 0x76, 0xE8, 0x81, 0x4B, 0xB0, 0xE6}};
 
 struct IEtsLanguageService : IUnknown
 {
@@ -21,7 +22,8 @@ struct IEtsLanguageService : IUnknown
     // The user interface language as a Windows language id (1033 English, 1031 German).
     virtual HRESULT get_CurrentLanguageId(std::int32_t* languageId) = 0;
 };
-inline constexpr CLSID CLSID_EtsLanguageService{0x5BE7A55B, 0xFF55, 0x413F, {0x95, 0x6C, 0xCD, 0x4B, 0x1B, 0x28, 0xCA, 0xCE}};
+inline constexpr CLSID CLSID_EtsLanguageService{
+    0x5BE7A55B, 0xFF55, 0x413F, {0x95, 0x6C, 0xCD, 0x4B, 0x1B, 0x28, 0xCA, 0xCE}};
 
 struct IEtsDeviceInfo : IUnknown
 {
@@ -40,9 +42,9 @@ struct IEtsLifeDeviceConnection : IUnknown
                                  std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
                                  std::uint8_t* buffer) = 0;
     // ETS_E_VERIFY_FAILED when verify is set and the value read back differs.
-    virtual HRESULT WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId, std::int32_t propertyType,
-                                  std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
-                                  const std::uint8_t* buffer, std::int16_t verify) = 0;
+    virtual HRESULT WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
+                                  std::int32_t propertyType, std::uint16_t startIndex, std::uint16_t count,
+                                  std::uint32_t size, const std::uint8_t* buffer, std::int16_t verify) = 0;
 };
 
 // A host function handed out by name through the host window ("GetLifeDeviceConnection" takes the

@@ -4,9 +4,9 @@
 
 #include "access/EtsAccess.h"
 #include "model/ModelRecords.h"
-#include "product/Numbering.h"
 #include "model/Progress.h"
 #include "model/UserPrompt.h"
+#include "product/Numbering.h"
 
 #include <array>
 #include <functional>

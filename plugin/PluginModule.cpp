@@ -1,6 +1,6 @@
 // The library's entry points: class factory, unload check and self-registration.
-#include "plugin/UIPluginVeltrona.h"
 #include "platform/FileRegistry.h"
+#include "plugin/UIPluginVeltrona.h"
 #include "plugin/registration_scripts.h"
 #include "trace/DebugTrace.h"
 

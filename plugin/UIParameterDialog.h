@@ -2,8 +2,8 @@
 #pragma once
 
 #include "device/EtsLifeDeviceConnection.h"
-#include "model/EtsDbManagement.h"
 #include "hostapi/EtsHost.h"
+#include "model/EtsDbManagement.h"
 #include "ui/DlgProgressControl.h"
 #include "ui/ParameterDialog.h"
 #include "ui/PluginTreeCtrlView.h"

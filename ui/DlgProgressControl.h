@@ -1,8 +1,8 @@
 // The progress box of long operations, and the box that stays alive while a blocking call runs.
 #pragma once
 
-#include "model/ProgressBox.h"
 #include "model/Progress.h"
+#include "model/ProgressBox.h"
 #include "ui/TemplateDialog.h"
 
 #include <QPointer>

@@ -1,8 +1,8 @@
 // The veltrona program: the windowed host on a project (the demo project when none is given) and the
 // project side's command line.
+#include "host/objects/ProjectFactory.h"
 #include "host/program/DemoConfiguration.h"
 #include "host/program/HostMainWindow.h"
-#include "host/objects/ProjectFactory.h"
 #include "host/program/VeltronaCommands.h"
 #include "platform/Clock.h"
 

@@ -1,6 +1,6 @@
 #include "model/tests/GatewayFixture.h"
-#include "plugin/UIPluginVeltrona.h"
 #include "platform/FileRegistry.h"
+#include "plugin/UIPluginVeltrona.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
