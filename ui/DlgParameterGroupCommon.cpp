@@ -58,11 +58,66 @@ enum : int
 
 constexpr std::int32_t kNoLimit = std::numeric_limits<std::int32_t>::max();
 
+// The values kept inside the group's lightness window.
+constexpr unsigned kValue = BindGroup | BindLightnessWindow;
+
+const BindingTable& Table()
+{
+    static const BindingTable table{
+        {
+            Combo(IdRaising, IdRaisingLabel, 111, BindGroup),
+            ComboWindow(IdRaisingValue, 0, 104, 0, 173, kValue, 173),
+            Combo(IdDownload, IdDownloadLabel, 112, BindGroup, 3),
+            ComboWindow(IdDownloadValue, 0, 105, 0, 173, kValue, 173),
+            Combo(IdFailure, IdFailureLabel, 113, BindGroup, 3),
+            ComboWindow(IdFailureValue, 0, 106, 0, 173, kValue, 173),
+            Combo(IdReturn, IdReturnLabel, 115, BindGroup, 2),
+            ComboWindow(IdReturnValue, 0, 107, 0, 173, kValue, 173),
+            Combo(IdAdditional, IdAdditionalLabel, param::kGroupAdditionalFunction, BindGroup | BindCheck),
+            // lock function
+            Combo(IdPolarity, IdPolarityLabel, 122, BindGroup | BindDeferred),
+            Combo(IdBeginLock, IdBeginLockLabel, 114, BindGroup | BindDeferred),
+            ComboWindow(IdBeginLockValue, 0, 108, 0, 173, kValue | BindDeferred, 173),
+            Combo(IdEndLock, IdEndLockLabel, 116, BindGroup | BindDeferred),
+            ComboWindow(IdEndLockValue, 0, 109, 0, 173, kValue | BindDeferred, 173),
+            // forced position
+            Combo(IdForcedReturn, IdForcedReturnLabel, 119, BindGroup | BindDeferred),
+            Combo(IdForced, IdForcedLabel, 117, BindGroup | BindDeferred, 1),
+            ComboWindow(IdForcedValue, 0, 110, 0, 173, kValue | BindDeferred, 173),
+            Combo(IdEndForced, IdEndForcedLabel, 120, BindGroup | BindDeferred),
+        },
+        {
+            {"ShowHideRaisingLightnessValue", {IdRaisingValue}, {Is(IdRaising, 0)}},
+            {"ShowHideLightnessValueAfterEtsDownload", {IdDownloadValue}, {Is(IdDownload, 1)}},
+            {"ShowHideLightnessValueAfterBusPowerFailure", {IdFailureValue}, {Is(IdFailure, 1)}},
+            {"ShowHideLightnessValueAfterReturnBusPower", {IdReturnValue}, {Is(IdReturn, 1)}},
+            {"ShowHideTypeOfAdditionalFunctionDependentElements",
+             {IdPolarityLabel, IdPolarity, IdBeginLockLabel, IdBeginLock, IdEndLockLabel, IdEndLock},
+             {Is(IdAdditional, 1)}},
+            {"ShowHideTypeOfAdditionalFunctionDependentElements",
+             {IdBeginLockValue},
+             {Is(IdAdditional, 1), Is(IdBeginLock, 1)}},
+            {"ShowHideTypeOfAdditionalFunctionDependentElements",
+             {IdEndLockValue},
+             {Is(IdAdditional, 1), Is(IdEndLock, 1)}},
+            {"ShowHideTypeOfAdditionalFunctionDependentElements",
+             {IdForcedReturnLabel, IdForcedReturn, IdForcedLabel, IdForced, IdEndForcedLabel, IdEndForced},
+             {Is(IdAdditional, 2)}},
+            {"ShowHideTypeOfAdditionalFunctionDependentElements",
+             {IdForcedValue},
+             {Is(IdAdditional, 2), Is(IdForced, 1)}},
+        },
+    };
+    return table;
+}
+
 } // namespace
 
 CDlgParameterGroupCommon::CDlgParameterGroupCommon(IMainWindow& main, int groupNr)
     : CParameterDialog(218, main), m_nGroupNr(groupNr)
-{}
+{
+    SetBindingTable(Table(), groupNr);
+}
 
 QTreeWidgetItem* CDlgParameterGroupCommon::Node() const
 {
@@ -112,63 +167,32 @@ bool CDlgParameterGroupCommon::OnInitDialog()
         for (int id : {IdNumberLabel, IdNumber, IdTypeLabel, IdType})
             ShowControl(id, false);
     }
-    m.GetParameterValue(P(102), m_nBase);
-    m.GetParameterValue(P(103), m_nMax);
-    m.GetParameterValue(P(110), m_nForcedValue);
-    m.GetParameterValue(P(108), m_nBeginLockValue);
-    m.GetParameterValue(P(109), m_nEndLockValue);
-
+    m.GetParameterValue(P(param::kGroupMinLightness), m_nBase);
+    m.GetParameterValue(P(param::kGroupMaxLightness), m_nMax);
+    // Values of functions not chosen yet are still kept inside the window.
+    m.GetParameterValue(P(110), BoundRef(IdForcedValue));
+    m.GetParameterValue(P(108), BoundRef(IdBeginLockValue));
+    m.GetParameterValue(P(109), BoundRef(IdEndLockValue));
     InitParamBaseLightnessValue();
     InitParamMaxLightnessValue();
-    InitParamRaisingLightness();
-    InitValue(IdRaisingValue, 104, &m_nRaisingValue);
-    InitParamLightnessAfterEtsDownload();
-    InitValue(IdDownloadValue, 105, &m_nAfterDownloadValue);
-    InitParamLightnessAfterBusPowerFailure();
-    InitValue(IdFailureValue, 106, &m_nAfterFailureValue);
     InitParamLightnessAfterReturnBusPower();
-    InitValue(IdReturnValue, 107, &m_nAfterReturnValue);
-    InitParamTypeOfAdditionalFunction();
     InitAdditionalFunctionRoutines();
     return true;
 }
 
 void CDlgParameterGroupCommon::InitParamBaseLightnessValue()
 {
-    InitComboBox(IdBase, IdBaseLabel, P(102), &m_nBase, 0, std::min(m_nMax - 1, 160));
+    InitComboBox(IdBase, IdBaseLabel, P(param::kGroupMinLightness), &m_nBase, 0, std::min(m_nMax - 1, 160));
 }
 
 void CDlgParameterGroupCommon::InitParamMaxLightnessValue()
 {
-    InitComboBox(IdMax, IdMaxLabel, P(103), &m_nMax, m_nBase >= 128 ? m_nBase + 1 : 129, kNoLimit);
-}
-
-void CDlgParameterGroupCommon::InitValue(int idc, UniqueNr base, std::int32_t* cache)
-{
-    InitComboBox(idc, 0, P(base), cache, m_nBase, m_nMax);
-}
-
-void CDlgParameterGroupCommon::InitParamRaisingLightness()
-{
-    InitComboBox(IdRaising, IdRaisingLabel, P(111), &m_nRaising);
-    ShowHideRaisingLightnessValue();
-}
-
-void CDlgParameterGroupCommon::InitParamLightnessAfterEtsDownload()
-{
-    InitComboBox(IdDownload, IdDownloadLabel, P(112), &m_nAfterDownload);
-    ShowHideLightnessValueAfterEtsDownload();
-}
-
-void CDlgParameterGroupCommon::InitParamLightnessAfterBusPowerFailure()
-{
-    InitComboBox(IdFailure, IdFailureLabel, P(113), &m_nAfterFailure);
-    ShowHideLightnessValueAfterBusPowerFailure();
+    InitComboBox(IdMax, IdMaxLabel, P(param::kGroupMaxLightness), &m_nMax, m_nBase >= 128 ? m_nBase + 1 : 129,
+                 kNoLimit);
 }
 
 void CDlgParameterGroupCommon::InitParamLightnessAfterReturnBusPower()
 {
-    InitComboBox(IdReturn, IdReturnLabel, P(115), &m_nAfterReturn);
     // Without the staircase function its choice is not offered.
     if (Model().GetParameterLong(P(408), 0) == 0)
         if (auto* combo = Item<QComboBox>(IdReturn); combo && combo->count() > 4) {
@@ -177,63 +201,18 @@ void CDlgParameterGroupCommon::InitParamLightnessAfterReturnBusPower()
             if (wasSelected)
                 combo->setCurrentIndex(-1);
         }
-    ShowHideLightnessValueAfterReturnBusPower();
-}
-
-void CDlgParameterGroupCommon::InitParamTypeOfAdditionalFunction()
-{
-    InitComboBox(IdAdditional, IdAdditionalLabel, P(118), &m_nAdditional);
-    ShowHideTypeOfAdditionalFunctionDependentElements();
 }
 
 void CDlgParameterGroupCommon::InitAdditionalFunctionRoutines()
 {
-    if (m_nAdditional == 1) {
-        InitComboBox(IdPolarity, IdPolarityLabel, P(122), &m_nPolarity);
-        InitComboBox(IdBeginLock, IdBeginLockLabel, P(114), &m_nBeginLock);
-        InitValue(IdBeginLockValue, 108, &m_nBeginLockValue);
-        InitComboBox(IdEndLock, IdEndLockLabel, P(116), &m_nEndLock);
-        InitValue(IdEndLockValue, 109, &m_nEndLockValue);
-    } else if (m_nAdditional == 2) {
-        InitComboBox(IdForcedReturn, IdForcedReturnLabel, P(119), &m_nForcedReturn);
-        InitComboBox(IdForced, IdForcedLabel, P(117), &m_nForced);
-        InitValue(IdForcedValue, 110, &m_nForcedValue);
-        InitComboBox(IdEndForced, IdEndForcedLabel, P(120), &m_nEndForced);
-    }
-    ShowHideTypeOfAdditionalFunctionDependentElements();
-}
-
-void CDlgParameterGroupCommon::ShowHideRaisingLightnessValue()
-{
-    ShowControl(IdRaisingValue, m_nRaising == 0);
-}
-
-void CDlgParameterGroupCommon::ShowHideLightnessValueAfterEtsDownload()
-{
-    ShowControl(IdDownloadValue, m_nAfterDownload == 1);
-}
-
-void CDlgParameterGroupCommon::ShowHideLightnessValueAfterBusPowerFailure()
-{
-    ShowControl(IdFailureValue, m_nAfterFailure == 1);
-}
-
-void CDlgParameterGroupCommon::ShowHideLightnessValueAfterReturnBusPower()
-{
-    ShowControl(IdReturnValue, m_nAfterReturn == 1);
-}
-
-void CDlgParameterGroupCommon::ShowHideTypeOfAdditionalFunctionDependentElements()
-{
-    const bool lock = m_nAdditional == 1, forced = m_nAdditional == 2;
-    for (int id : {IdPolarityLabel, IdPolarity, IdBeginLockLabel, IdBeginLock, IdEndLockLabel, IdEndLock})
-        ShowControl(id, lock);
-    ShowControl(IdBeginLockValue, lock && m_nBeginLock == 1);
-    ShowControl(IdEndLockValue, lock && m_nEndLock == 1);
-    for (int id :
-         {IdForcedReturnLabel, IdForcedReturn, IdForcedLabel, IdForced, IdEndForcedLabel, IdEndForced})
-        ShowControl(id, forced);
-    ShowControl(IdForcedValue, forced && m_nForced == 1);
+    const std::int32_t additional = BoundValue(IdAdditional);
+    if (additional == 1)
+        for (int idc : {IdPolarity, IdBeginLock, IdBeginLockValue, IdEndLock, IdEndLockValue})
+            BindControl(idc);
+    else if (additional == 2)
+        for (int idc : {IdForcedReturn, IdForced, IdForcedValue, IdEndForced})
+            BindControl(idc);
+    ApplyRules();
 }
 
 void CDlgParameterGroupCommon::RefreshGroupName()
@@ -246,21 +225,16 @@ void CDlgParameterGroupCommon::RefreshGroupName()
 
 void CDlgParameterGroupCommon::RefreshAllComboboxLightnessValues()
 {
-    InitValue(IdRaisingValue, 104, &m_nRaisingValue);
-    ShowHideRaisingLightnessValue();
-    InitValue(IdDownloadValue, 105, &m_nAfterDownloadValue);
-    ShowHideLightnessValueAfterEtsDownload();
-    InitValue(IdFailureValue, 106, &m_nAfterFailureValue);
-    ShowHideLightnessValueAfterBusPowerFailure();
-    InitValue(IdReturnValue, 107, &m_nAfterReturnValue);
-    ShowHideLightnessValueAfterReturnBusPower();
-    if (m_nAdditional == 1) {
-        InitValue(IdBeginLockValue, 108, &m_nBeginLockValue);
-        InitValue(IdEndLockValue, 109, &m_nEndLockValue);
-    } else if (m_nAdditional == 2) {
-        InitValue(IdForcedValue, 110, &m_nForcedValue);
+    for (int idc : {IdRaisingValue, IdDownloadValue, IdFailureValue, IdReturnValue})
+        BindControl(idc);
+    const std::int32_t additional = BoundValue(IdAdditional);
+    if (additional == 1) {
+        BindControl(IdBeginLockValue);
+        BindControl(IdEndLockValue);
+    } else if (additional == 2) {
+        BindControl(IdForcedValue);
     }
-    ShowHideTypeOfAdditionalFunctionDependentElements();
+    ApplyRules();
 }
 
 // ---- lightness window checks -------------------------------------------------------------------
@@ -316,16 +290,17 @@ bool CDlgParameterGroupCommon::CheckVisible(std::int32_t limit, bool smaller)
     auto beyond = [&](std::int32_t v) {
         return smaller ? v < limit : v > limit;
     };
-    if (m_nRaising == 0 && beyond(m_nRaisingValue))
+    auto shownBeyond = [&](int choice, std::int32_t shownWhen, int valueIdc) {
+        return BoundValue(choice) == shownWhen && beyond(BoundValue(valueIdc));
+    };
+    if (shownBeyond(IdRaising, 0, IdRaisingValue) || shownBeyond(IdDownload, 1, IdDownloadValue) ||
+        shownBeyond(IdFailure, 1, IdFailureValue) || shownBeyond(IdReturn, 1, IdReturnValue))
         return true;
-    if ((m_nAfterDownload == 1 && beyond(m_nAfterDownloadValue)) ||
-        (m_nAfterFailure == 1 && beyond(m_nAfterFailureValue)) ||
-        (m_nAfterReturn == 1 && beyond(m_nAfterReturnValue)))
+    const std::int32_t additional = BoundValue(IdAdditional);
+    if (additional == 1 &&
+        (shownBeyond(IdBeginLock, 1, IdBeginLockValue) || shownBeyond(IdEndLock, 1, IdEndLockValue)))
         return true;
-    if (m_nAdditional == 1 &&
-        ((m_nBeginLock == 1 && beyond(m_nBeginLockValue)) || (m_nEndLock == 1 && beyond(m_nEndLockValue))))
-        return true;
-    if (m_nAdditional == 2 && m_nForced == 1 && beyond(m_nForcedValue))
+    if (additional == 2 && shownBeyond(IdForced, 1, IdForcedValue))
         return true;
     if (m_mapDependent.empty())
         GetGroupDependentLightnessValues();
@@ -387,13 +362,9 @@ bool CDlgParameterGroupCommon::CheckAll(std::int32_t limit, const QString& limit
         else
             ChangeValueIfBigger(limit, number, value);
     };
-    change(P(104), m_nRaisingValue);
-    change(P(105), m_nAfterDownloadValue);
-    change(P(106), m_nAfterFailureValue);
-    change(P(107), m_nAfterReturnValue);
-    change(P(110), m_nForcedValue);
-    change(P(108), m_nBeginLockValue);
-    change(P(109), m_nEndLockValue);
+    for (int idc : {IdRaisingValue, IdDownloadValue, IdFailureValue, IdReturnValue, IdForcedValue,
+                    IdBeginLockValue, IdEndLockValue})
+        change(BoundNumber(idc), BoundRef(idc));
     if (m_mapDependent.empty())
         GetGroupDependentLightnessValues();
     for (auto& [number, entry] : m_mapDependent)
@@ -460,71 +431,16 @@ void CDlgParameterGroupCommon::OnSelChange(int idc)
     case IdType:
         OnDeviceTypeChange();
         break;
-    case IdRaising:
-        ComboboxChanged(idc, P(111), &m_nRaising);
-        ShowHideRaisingLightnessValue();
-        break;
-    case IdRaisingValue:
-        ComboboxChanged(idc, P(104), &m_nRaisingValue);
-        break;
-    case IdDownload:
-        if (ComboboxChanged(idc, P(112), &m_nAfterDownload))
-            ShowHideLightnessValueAfterEtsDownload();
-        break;
-    case IdDownloadValue:
-        ComboboxChanged(idc, P(105), &m_nAfterDownloadValue);
-        break;
-    case IdFailure:
-        if (ComboboxChanged(idc, P(113), &m_nAfterFailure))
-            ShowHideLightnessValueAfterBusPowerFailure();
-        break;
-    case IdFailureValue:
-        ComboboxChanged(idc, P(106), &m_nAfterFailureValue);
-        break;
-    case IdReturn:
-        if (ComboboxChanged(idc, P(115), &m_nAfterReturn))
-            ShowHideLightnessValueAfterReturnBusPower();
-        break;
-    case IdReturnValue:
-        ComboboxChanged(idc, P(107), &m_nAfterReturnValue);
-        break;
-    case IdAdditional:
-        if (ComboboxChanged(idc, P(118), &m_nAdditional, true))
-            InitAdditionalFunctionRoutines();
-        break;
-    case IdPolarity:
-        ComboboxChanged(idc, P(122), &m_nPolarity);
-        break;
-    case IdForcedReturn:
-        ComboboxChanged(idc, P(119), &m_nForcedReturn);
-        break;
-    case IdBeginLock:
-    case IdEndLock:
-    case IdForced:
-        if (ComboboxChanged(idc,
-                            P(idc == IdBeginLock ? 114
-                              : idc == IdEndLock ? 116
-                                                 : 117),
-                            idc == IdBeginLock ? &m_nBeginLock
-                            : idc == IdEndLock ? &m_nEndLock
-                                               : &m_nForced))
-            ShowHideTypeOfAdditionalFunctionDependentElements();
-        break;
-    case IdEndForced:
-        ComboboxChanged(idc, P(120), &m_nEndForced);
-        break;
-    case IdBeginLockValue:
-        ComboboxChanged(idc, P(108), &m_nBeginLockValue);
-        break;
-    case IdForcedValue:
-        ComboboxChanged(idc, P(110), &m_nForcedValue);
-        break;
-    case IdEndLockValue:
-        ComboboxChanged(idc, P(109), &m_nEndLockValue);
-        break;
     default:
+        CParameterDialog::OnSelChange(idc);
         break;
     }
+}
+
+void CDlgParameterGroupCommon::OnBindingChanged(int idc)
+{
+    if (idc == IdAdditional)
+        InitAdditionalFunctionRoutines();
 }
 
 void CDlgParameterGroupCommon::OnKillFocus(int idc)

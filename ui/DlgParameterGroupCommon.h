@@ -43,18 +43,8 @@ private:
 
     void InitParamBaseLightnessValue();
     void InitParamMaxLightnessValue();
-    void InitValue(int idc, UniqueNr base, std::int32_t* cache);
-    void InitParamRaisingLightness();
-    void InitParamLightnessAfterEtsDownload();
-    void InitParamLightnessAfterBusPowerFailure();
     void InitParamLightnessAfterReturnBusPower();
-    void InitParamTypeOfAdditionalFunction();
     void InitAdditionalFunctionRoutines();
-    void ShowHideRaisingLightnessValue();
-    void ShowHideLightnessValueAfterEtsDownload();
-    void ShowHideLightnessValueAfterBusPowerFailure();
-    void ShowHideLightnessValueAfterReturnBusPower();
-    void ShowHideTypeOfAdditionalFunctionDependentElements();
     void ChangeValueIfSmaller(std::int32_t limit, UniqueNr number, std::int32_t& value);
     void ChangeValueIfBigger(std::int32_t limit, UniqueNr number, std::int32_t& value);
     void GetGroupDependentLightnessValues();
@@ -65,6 +55,7 @@ private:
     void OnBaseOrMaxChange(bool base);
     void OnDeviceNumberChange();
     void OnDeviceTypeChange();
+    void OnBindingChanged(int idc) override;
 
     int m_nGroupNr;
     std::map<UniqueNr, Dependent> m_mapDependent;
@@ -73,22 +64,4 @@ private:
     std::int32_t m_nDeviceType = 0;
     std::int32_t m_nBase = 1;
     std::int32_t m_nMax = 173;
-    std::int32_t m_nRaising = 0;
-    std::int32_t m_nRaisingValue = 173;
-    std::int32_t m_nAfterDownload = 3;
-    std::int32_t m_nAfterDownloadValue = 173;
-    std::int32_t m_nAfterFailure = 3;
-    std::int32_t m_nAfterFailureValue = 173;
-    std::int32_t m_nAfterReturn = 2;
-    std::int32_t m_nAfterReturnValue = 173;
-    std::int32_t m_nAdditional = 0;
-    std::int32_t m_nPolarity = 0;
-    std::int32_t m_nEndForced = 0;
-    std::int32_t m_nForced = 1;
-    std::int32_t m_nForcedValue = 173;
-    std::int32_t m_nForcedReturn = 0;
-    std::int32_t m_nBeginLock = 0;
-    std::int32_t m_nBeginLockValue = 173;
-    std::int32_t m_nEndLock = 0;
-    std::int32_t m_nEndLockValue = 173;
 };

@@ -121,6 +121,10 @@ bool CParameterDialog::OnInitDialog()
             w->installEventFilter(this);
         }
     }
+    if (m_pTable) {
+        InitBindings();
+        ApplyRules();
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "access/EtsAccess.h"
 #include "ui/MainWindow.h"
+#include "ui/ParameterBinding.h"
 #include "ui/TemplateDialog.h"
 
 #include <QTime>
@@ -68,6 +69,27 @@ public:
     void EnableAndFocusControl(int idc);
     bool IsFocusInControl(int idc) const;
 
+    // The page's binding table (static, one per page class); numbers of rows flagged BindGroup
+    // belong to groupNr. Pages set it in their constructor.
+    void SetBindingTable(const BindingTable& table, int groupNr = 0);
+    // The value a bound control holds (a time picker's field 0..2: hours, minutes, seconds).
+    std::int32_t& BoundRef(int idc, int field = 0);
+    std::int32_t BoundValue(int idc) const;
+    // The host parameter a bound control writes (a time picker's field 0..2).
+    UniqueNr BoundNumber(int idc, int field = 0) const;
+    // Reads one row from the host into its control again (a deferred row, or after a dependent change).
+    void BindControl(int idc);
+    // Binds a row to other numbers (a combobox takes the seconds argument) and reads it.
+    void RebindControl(int idc, UniqueNr hours, UniqueNr minutes, UniqueNr seconds);
+    // Writes, stores and selects a combobox value (the model's copy too when it keeps one).
+    void SetBoundValue(int idc, std::int32_t value);
+    void SetBoundValueIfDifferent(int idc, std::int32_t value);
+    // Selects a combobox's stored value again after a refused change.
+    void RestoreBoundValue(int idc);
+    // Shows or enables the controls of every rule (or of the rules of that name) by the bound values.
+    void ApplyRules();
+    void ApplyRule(const char* name);
+
 protected:
     // Connects the control notifications; pages call it first in their own OnInitDialog.
     bool OnInitDialog() override;
@@ -75,26 +97,51 @@ protected:
     void OnOK() override {}
     void OnCancel() override {}
 
-    // Notifications of the controls, by control id.
-    virtual void OnSelChange(int idc) { Q_UNUSED(idc); }
-    virtual void OnKillFocus(int idc) { Q_UNUSED(idc); }
-    virtual void OnDateTimeChange(int idc) { Q_UNUSED(idc); }
-    // A key pressed in a control of the page; true when the page consumed it.
-    virtual bool PreTranslateMessage(const QKeyEvent& key)
-    {
-        Q_UNUSED(key);
-        return false;
-    }
+    // Notifications of the controls, by control id. By default a bound row applies its change, runs
+    // OnBindingChanged and the rules; pages handle their special controls and pass the rest on.
+    virtual void OnSelChange(int idc);
+    virtual void OnKillFocus(int idc);
+    virtual void OnDateTimeChange(int idc);
+    // A key pressed in a control of the page; true when the page consumed it. By default the number
+    // boxes flagged BindStepping step.
+    virtual bool PreTranslateMessage(const QKeyEvent& key);
+    // A bound row's change was applied; the rules run after it.
+    virtual void OnBindingChanged(int idc) { Q_UNUSED(idc); }
+    // Binds every row not flagged BindDeferred; OnInitDialog does it, then applies the rules.
+    void InitBindings();
+    // ComboboxChanged for a bound combobox, with its number, value and associations check.
+    bool BoundComboboxChanged(int idc);
+    // After a bound change: the model's copy, OnBindingChanged, the rules.
+    void AfterBoundChange(int idc);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct BoundControl
+    {
+        const Binding* row = nullptr;
+        // hours, minutes, seconds of a time picker; [0] of the other kinds
+        UniqueNr numbers[3] = {0, 0, 0};
+        std::int32_t values[3] = {0, 0, 0};
+        QString text;
+        QTime minimum;
+        QTime maximum;
+        bool bound = false;
+    };
     // Edits apply only while the session's window is up, not while it tears the page down.
     bool CanApply() const;
     int ControlId(QObject* object) const;
+    UniqueNr ResolveNumber(const Binding& row, UniqueNr number) const;
+    BoundControl* FindBound(int idc);
+    const BoundControl* FindBound(int idc) const;
+    void InitBound(BoundControl& b);
+    bool IsRuleOn(const ShowRule& rule) const;
 
     IMainWindow& m_main;
     CEtsDbManagement* m_pModel;
+    const BindingTable* m_pTable = nullptr;
+    int m_nBindGroupNr = 0;
+    std::vector<BoundControl> m_bound;
 };
 
 // The page of a node whose page is not there yet: shows the node's name and a short note.
