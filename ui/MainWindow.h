@@ -2,6 +2,7 @@
 #pragma once
 
 class CEtsDbManagement;
+class CEtsLifeDeviceConnection;
 class CPluginTreeCtrlView;
 class QWidget;
 
@@ -17,6 +18,8 @@ public:
     virtual void ChangeLabelActiveTreeNode() = 0;
     virtual void ChangeNameClientDialog() = 0;
     virtual bool IsCancelling() const = 0;
+    // The gateway connection verified for the online page being shown; null without one.
+    virtual CEtsLifeDeviceConnection* VerifiedConnection() const { return nullptr; }
 };
 
 // Node types of the navigation tree (upper 16 bits of a node's item data).
