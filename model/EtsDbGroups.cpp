@@ -118,6 +118,12 @@ void CEtsDbManagement::CreateGroup(int groupNr)
         CreateSingle(groupNr - kGroupCount);
         return;
     }
+    // A group above the addressing mode's count would be hidden from the tree but still exported.
+    if (groupNr > GetGroupCount()) {
+        TRACE_MSG(TRACE_ERROR, "GroupNr = %d: addressing mode %d has %d groups", groupNr,
+                  static_cast<int>(m_nAddressingMode), GetGroupCount());
+        return;
+    }
     m_Groups[static_cast<std::size_t>(groupNr - 1)].exists = true;
     SetParameterLong(GetGroupUniqueNr(param::kGroupExists, groupNr), 1);
     RefreshGroupObjectNames(groupNr);
@@ -129,6 +135,11 @@ void CEtsDbManagement::CreateSingle(int singleNr)
     TRACE_MSG(TRACE_INFO, "SingleNr = %d", singleNr);
     if (!ValidMemberNr(singleNr))
         return;
+    if (singleNr > GetSingleCount()) {
+        TRACE_MSG(TRACE_ERROR, "SingleNr = %d: addressing mode %d has %d singles", singleNr,
+                  static_cast<int>(m_nAddressingMode), GetSingleCount());
+        return;
+    }
     Member(singleNr).single = true;
     SetParameterLong(GetGroupUniqueNr(param::kGroupExists, singleNr + kGroupCount), 1);
     SetMemberName(singleNr, GetLabel(LabelMember));
@@ -261,6 +272,8 @@ bool CEtsDbManagement::PasteGroup(int groupNr, GroupClipboard* clipboard)
     if (!c.valid || !ValidGroupNr(groupNr))
         return false;
     const bool group = groupNr <= kGroupCount;
+    if (group && groupNr > GetGroupCount())
+        return false; // pasting creates the group: never above the addressing mode's count
     if (group) {
         GroupRecord& record = m_Groups[static_cast<std::size_t>(groupNr - 1)];
         record.exists = true;
@@ -579,6 +592,9 @@ void CEtsDbManagement::ResetMemberParameters(int memberNr, bool all)
     SetParameterPattern(GetMemberUniqueNr(param::kMemberGroupMask, memberNr), 0);
     SetParameterLong(GetMemberBlockUniqueNr(param::kMemberType, memberNr), 0);
     SetParameterLong(GetMemberUniqueNr(param::kMemberAssigned, memberNr), 0);
+    // The single's emergency-lamp flag lies in the member's block, outside the group defaults that
+    // reset a single: without this a new single on the same gear would start as an emergency lamp.
+    ResetParameter(GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, memberNr));
 }
 
 bool CEtsDbManagement::ConfirmMemberTypeChange(int memberNr, int projected)

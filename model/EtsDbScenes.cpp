@@ -260,5 +260,7 @@ bool CEtsDbManagement::PasteScene(int sceneNr, SceneClipboard* clipboard)
             continue; // the target keeps its KNX scene number
         SetParameterValue(GetSceneUniqueNr(base, sceneNr), value);
     }
+    // Like every other paste a structural change: OK must renew the project identity.
+    ConfigChanged();
     return true;
 }

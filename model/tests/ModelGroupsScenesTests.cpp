@@ -101,10 +101,20 @@ TEST_F(ModelTest, AddressingModeZeroNamesTheCentralGroupsObjects)
 
 TEST_F(ModelTest, GroupCountOfTheAddressingModeLimitsTheAnyQuestions)
 {
+    // Mode 3 has groups 1..16: a higher group is never created, neither new nor by a paste.
+    const auto before = fixture::Snapshot(*device);
+    model->CreateGroup(20);
+    model->CopyGroup(1);
+    EXPECT_FALSE(model->PasteGroup(20));
+    EXPECT_FALSE(model->GroupExists(20));
+    EXPECT_FALSE(model->GroupExists(0));
+    EXPECT_EQ(fixture::Snapshot(*device), before);
+    model->SetAddressingMode(1);
+    model->CreateSingle(1);
+    EXPECT_FALSE(model->SingleExists(1)) << "mode 1 has no singles";
+    model->SetAddressingMode(4);
     model->CreateGroup(20);
     EXPECT_TRUE(model->GroupExists(20));
-    EXPECT_FALSE(model->GroupExists(0)) << "mode 3 has 16 groups";
-    model->SetAddressingMode(4);
     EXPECT_TRUE(model->GroupExists(0));
 }
 
@@ -182,10 +192,19 @@ TEST_F(ModelTest, APasteIsAStructuralChange)
     ASSERT_FALSE(fresh->IsConfigChanged());
     ASSERT_TRUE(fresh->PasteGroup(2));
     EXPECT_TRUE(fresh->IsConfigChanged()) << "OK must renew the project identity after a paste";
+
+    model->CreateScene(1);
+    model->CreateScene(2);
+    auto again = Reload();
+    again->CopyScene(1);
+    ASSERT_FALSE(again->IsConfigChanged());
+    ASSERT_TRUE(again->PasteScene(2));
+    EXPECT_TRUE(again->IsConfigChanged()) << "a pasted scene too";
 }
 
 TEST_F(ModelTest, PastingASingleIntoAGroupLeavesTheGearOfTheGroupsNumberAlone)
 {
+    model->SetAddressingMode(4);
     model->CreateSingle(3);
     model->SetMemberType(3, 1);
     (*device)[GetMemberBlockUniqueNr(274, 3)].value = Variant::I4(1);

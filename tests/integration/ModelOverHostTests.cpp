@@ -1,5 +1,9 @@
 #include "model/tests/ModelTables.h"
+#include "product/ParameterNumbers.h"
 #include "tests/integration/HostProject.h"
+#include "testsupport/HostObjects.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -113,6 +117,18 @@ TEST(ModelOverHost, AFullResetAndReloadEqualsAFreshDevice)
     model->AddGroupToScene(2, 3, 0x380);
     model->CreateEffect(4);
     model->AddGroupToEffectStep(4, 1, 3, 140);
+    // Emergency lamps, individually supplied: singles of type 1 are emergency lamps.
+    for (auto [number, value] : {std::pair{param::kEmergencyLamps, 1}, {param::kEmergencyLampSystem, 1}}) {
+        model->SetParameterLong(number, value);
+        model->SetDeviceContext(number, value);
+    }
+    for (int s : {2, 9, 40}) {
+        model->CreateSingle(s);
+        model->SetMemberType(s, s == 40 ? 6 : 1);
+    }
+    model->SetMemberType(7, 6);
+    ASSERT_TRUE(model->UpdateEmergencyLampFlag(0, true));
+    ASSERT_EQ(model->GetParameterLong(GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, 2), 0), 1);
     model->SetParameterLong(65014, 3);
     model->ResetAllParameters(true);
     auto reloaded = project.LoadModel();
@@ -129,4 +145,41 @@ TEST(ModelOverHost, AFullResetAndReloadEqualsAFreshDevice)
     };
     const std::string got = strip(project.Store()), want = strip(fresh.Store());
     EXPECT_TRUE(got == want) << hostproject::Project::Difference(got, want);
+}
+
+// A single that was an emergency lamp and is deleted comes back as a plain single with its three
+// objects, as on a fresh device.
+TEST(ModelOverHost, ADeletedEmergencySingleComesBackPlain)
+{
+    hostproject::Project project;
+    auto model = project.LoadModel();
+    auto visibleObjects = [&](int single) {
+        const auto numbers = testsupport::VisibleObjects(project.Device());
+        return std::count_if(numbers.begin(), numbers.end(), [&](std::uint16_t n) {
+            return n >= 417 + (single - 1) * 17 && n <= 433 + (single - 1) * 17;
+        });
+    };
+    model->CreateSingle(2);
+    const int plain = visibleObjects(2);
+    for (auto [number, value] : {std::pair{param::kEmergencyLamps, 1}, {param::kEmergencyLampSystem, 1}}) {
+        model->SetParameterLong(number, value);
+        model->SetDeviceContext(number, value);
+    }
+    model->SetMemberType(2, 1);
+    model->UpdateEmergencyLampFlag(2, true);
+    const UniqueNr flag = GetMemberBlockUniqueNr(param::kMemberEmergencyLamp, 2);
+    ASSERT_EQ(model->GetParameterLong(flag, 0), 1);
+    ASSERT_GT(visibleObjects(2), plain) << "an emergency lamp shows its emergency object";
+
+    model->DeleteGroup(34);
+    model->CreateSingle(2);
+    EXPECT_EQ(model->GetParameterLong(flag, -1), 0);
+    EXPECT_EQ(visibleObjects(2), plain);
+
+    model->SetMemberType(2, 1);
+    model->UpdateEmergencyLampFlag(2, true);
+    model->ResetAllParameters(false);
+    model->CreateSingle(2);
+    EXPECT_EQ(model->GetParameterLong(flag, -1), 0);
+    EXPECT_EQ(visibleObjects(2), plain);
 }
