@@ -91,6 +91,9 @@ HRESULT DeviceManagement::Connect()
     m_delivered.clear();
     if (!m_tunnel.IsConnected())
         return Fail(ETS_E_DEVICE_NOT_FOUND, "the tunnel is not connected: " + m_tunnel.LastError());
+    // What the device sent before is stale now (a T_Disconnect of the connection that timed out).
+    while (m_tunnel.Receive(0)) {
+    }
     if (!SendTpdu(Tpdu::Connect()))
         return Fail(ETS_E_DEVICE_NOT_FOUND,
                     "the interface did not take the connect frame: " + m_tunnel.LastError());
@@ -111,13 +114,6 @@ HRESULT DeviceManagement::Connect()
             return frame->ConfirmFailed() ? Fail(ETS_E_DEVICE_NOT_FOUND,
                                                  "device " + m_device.ToString() + " not found on the bus")
                                           : S_OK;
-        Apdu apdu;
-        std::uint8_t sequence = 0;
-        Event e = Take(*frame, &apdu, &sequence);
-        if (e == Event::Closed)
-            return Fail(ETS_E_DEVICE_NOT_FOUND, "device " + m_device.ToString() + " refused the connection");
-        if (e == Event::Data)
-            m_delivered.push_back(std::move(apdu));
     }
 }
 
