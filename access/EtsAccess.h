@@ -2,10 +2,12 @@
 // parameter objects, typed reads and writes, texts by number, defaults, resets and tree walks.
 #pragma once
 
+#include "access/PrintLine.h"
 #include "hostapi/EtsHost.h"
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <string_view>
@@ -94,6 +96,15 @@ public:
     static std::int32_t ChangeVariantToLong(Variant value);
     static HRESULT ChangeVariantToShort(Variant value, std::uint16_t& integer);
     static std::uint16_t ChangeVariantToShort(Variant value);
+
+    // Printout lines, written only for a parameter the host shows as visible and accessible (else the
+    // reason is traced). The value line "description: shown value" returns the parameter's integer
+    // value whether or not it was printed, -1 for none.
+    std::int32_t AddPrintParameter(PrintLineList& list, int level, UniqueNr uniqueNr,
+                                   IEtsUIParameter* parameter) const;
+    // A time of one to three fields "description hint: 01:02:03" (hint 896: "01:02.3").
+    void AddPrintParameter(PrintLineList& list, int level, UniqueNr hintNr,
+                           std::initializer_list<UniqueNr> uniqueNrs) const;
 
     IEtsDevice* GetDevice() const { return m_pDevice.Get(); }
     bool IsModified() const { return m_bModified; }

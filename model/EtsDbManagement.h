@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class IProgressBox;
+
 // Indices of the label texts.
 enum ELabel : int
 {
@@ -258,6 +260,27 @@ public:
     bool IsEmergencyGroup(int groupNr) const;
     std::string GetEmergencyFeedbackText(int kind) const;
     void UseDaliEmergencyDeviceType();
+
+    // Documentation printout: each operation appends its section's lines to the list and only reads.
+    // The two contents name each section they collect in the second info line of the box (may be
+    // null), which the caller shows and closes.
+    void AddPrintAll(PrintLineList& list, IProgressBox* progress) const;
+    void AddPrintOverview(PrintLineList& list, const std::string& heading, IProgressBox* progress) const;
+    void AddPrintFolderCommon(PrintLineList& list) const;
+    void AddPrintFolderManualOperation(PrintLineList& list) const;
+    void AddPrintFolderAddressing(PrintLineList& list) const;
+    void AddPrintGroup(PrintLineList& list, int groupNr) const;
+    void AddPrintGroupMembers(PrintLineList& list, int groupNr, bool heading) const;
+    void AddPrintFolderScenes(PrintLineList& list) const;
+    void AddPrintScene(PrintLineList& list, int sceneNr) const;
+    void AddPrintFolderEffects(PrintLineList& list) const;
+    void AddPrintEffect(PrintLineList& list, int effectNr) const;
+    void AddPrintFolderCommissioning(PrintLineList& list) const;
+    // The visible objects that hang below the parameter (none when it is null), by object number.
+    void AddPrintObjects(PrintLineList& list, int level, UniqueNr uniqueNr, IEtsUIParameter* parameter,
+                         bool heading) const;
+    // The page header's and footer's texts.
+    PrintHeader GetPrintHeader() const;
 
     // Direct table access for pages and tests.
     const GroupRecord& GetGroup(int groupNr) const { return m_Groups[static_cast<std::size_t>(groupNr - 1)]; }
