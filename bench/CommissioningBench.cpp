@@ -62,9 +62,9 @@ int main()
     };
     const std::uint64_t start = rig.clock.NowMs();
 
-    std::array<std::int32_t, 64> addresses{};
-    std::array<std::uint8_t, 64> types{};
-    rig.connection->SearchDaliEvgs("Search", false, addresses, &types, nullptr);
+    const CDaliSearchResult search = rig.connection->SearchDaliEvgs("Search", false);
+    const auto& addresses = search.addresses;
+    const auto& types = search.types;
     CEtsLifeDeviceConnection::NumberList numbers;
     CEtsLifeDeviceConnection::TypeList typeList;
     CEtsLifeDeviceConnection::GroupList groups;
@@ -75,7 +75,7 @@ int main()
         typeList[m] = types[n];
         groups[m] = {1u << ((m - 1) % 16), addresses[n] != 0};
     }
-    const bool ok = rig.connection->WriteEvgNumbers(false, numbers, typeList) &&
+    const bool ok = search.Succeeded() && rig.connection->WriteEvgNumbers(false, numbers, typeList) &&
                     rig.connection->WriteEvgGroupAssignments(false, groups) && rig.prompt.boxes.empty();
     const double elapsedMs = static_cast<double>(rig.clock.NowMs() - start);
     closeLast();

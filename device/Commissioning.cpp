@@ -4,43 +4,63 @@
 #include "device/TextFormat.h"
 #include "trace/DebugTrace.h"
 
-namespace {
-constexpr std::uint8_t kFnSearch = 1;
-constexpr std::uint8_t kFnDeleteGroups = 2;
-constexpr std::uint8_t kFnApplyGroupMask = 3;
-constexpr std::uint8_t kFnApplyRandomAddress = 4;
-constexpr std::uint8_t kFnResetAll = 5;
-constexpr std::uint8_t kFnReadChannel = 23;
-constexpr std::uint8_t kFnWriteScene = 31;
-constexpr std::uint8_t kFnWriteSceneValue = 32;
-constexpr std::uint8_t kFnEnd = 255;
-} // namespace
+using namespace protocol;
 
 void CEtsLifeDeviceConnection::AbortFunction()
 {
     const bool report = std::exchange(m_bReportErrors, false);
-    WritePropertyD1(kFnEnd, 0, 0);
+    WritePropertyD1(FnEnd, 0, 0);
     m_bReportErrors = report;
+}
+
+CEtsLifeDeviceConnection::Idle CEtsLifeDeviceConnection::AwaitIdle(IProgressBox& box)
+{
+    for (int trials = 0;; ++trials) {
+        if (trials >= kMaxTrials) {
+            TRACE_MSG(TRACE_ERROR, "Trials = %d", trials);
+            return Idle::Busy;
+        }
+        if (trials > 0)
+            Pause();
+        std::uint8_t reply[3];
+        if (!ReadPropertyD1(reply))
+            return Idle::Failed;
+        if (reply[0] == kReplyIdle)
+            return Idle::Yes;
+        box.Step();
+    }
 }
 
 // ---- search ---------------------------------------------------------------------------------------
 
-void CEtsLifeDeviceConnection::SearchDaliEvgs(const std::string& caption, bool compatibilityMode,
-                                              std::array<std::int32_t, 64>& addresses,
-                                              std::array<std::uint8_t, 64>* types, int* counter2)
+CDaliSearchResult CEtsLifeDeviceConnection::SearchDaliEvgs(const std::string& caption, bool compatibilityMode)
 {
     TRACE_ENTRY();
-    addresses.fill(0);
-    if (types)
-        types->fill(0);
+    CDaliSearchResult result;
+    std::array<std::int32_t, 64> addresses{};
+    std::array<std::uint8_t, 64> types{};
     std::uint64_t start = m_Clock.NowMs();
     std::uint64_t limit = kLongLimitMs;
-    int counterA = 0, counterB = 0;
     const std::string nameA = Description(901), nameB = Description(902);
+    auto fail = [&](const char* reason) {
+        result.outcome = EProcedureOutcome::Failed;
+        result.reason = reason;
+        return result;
+    };
 
     CMyProgressBox box(*this);
     box->Show(ProgressKind::Polling, caption, StrFormat("%s = %d", nameA.c_str(), 0),
               StrFormat("%s = %d", nameB.c_str(), 0), CancelText());
+    // A search is started like every function: only once the gateway is idle.
+    switch (AwaitIdle(*box)) {
+    case Idle::Yes:
+        break;
+    case Idle::Busy:
+        ReportTimeoutError(caption, 0);
+        return fail("The gateway stays busy");
+    case Idle::Failed:
+        return fail("No connection");
+    }
     enum class Phase
     {
         Start,
@@ -54,32 +74,31 @@ void CEtsLifeDeviceConnection::SearchDaliEvgs(const std::string& caption, bool c
         if (TimedOut(start, limit)) {
             TRACE_MSG(TRACE_ERROR, "Timeout");
             ReportInternalError(caption, 0);
-            return;
+            return fail("Timeout");
         }
         if (box->CheckCancel()) {
             TRACE_MSG(TRACE_INFO, "Aborted");
-            WritePropertyD1(kFnEnd, 0, 0);
-            return;
+            AbortFunction();
+            result.outcome = EProcedureOutcome::Cancelled;
+            return result;
         }
         if (std::exchange(pause, false))
             Pause();
         switch (phase) {
         case Phase::Start:
-            if (!WritePropertyD1(kFnSearch, compatibilityMode ? 1 : 0, 0))
-                return;
+            if (!WritePropertyD1(FnSearch, compatibilityMode ? 1 : 0, 0))
+                return fail("No connection");
             phase = Phase::Watch;
             break;
         case Phase::Watch: {
             std::uint8_t reply[3];
             if (!ReadPropertyD1(reply))
-                return;
-            if (reply[1] != counterA || reply[2] != counterB) {
-                counterA = reply[1];
-                counterB = reply[2];
-                box->SetInfoText(StrFormat("%s = %d", nameA.c_str(), counterA));
-                box->SetInfoText2(StrFormat("%s = %d", nameB.c_str(), counterB));
-                if (counter2)
-                    *counter2 = counterB;
+                return fail("No connection");
+            if (reply[1] != result.counterA || reply[2] != result.counterB) {
+                result.counterA = reply[1];
+                result.counterB = reply[2];
+                box->SetInfoText(StrFormat("%s = %d", nameA.c_str(), result.counterA));
+                box->SetInfoText2(StrFormat("%s = %d", nameB.c_str(), result.counterB));
                 box->Show(ProgressKind::Steps, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
                 // The slower search of old gear goes on while it still finds some.
                 const std::uint64_t elapsed = m_Clock.NowMs() - start;
@@ -88,7 +107,7 @@ void CEtsLifeDeviceConnection::SearchDaliEvgs(const std::string& caption, bool c
                     limit = 60'000;
                 }
             }
-            if (reply[0] == 0) {
+            if (reply[0] == kReplyIdle) {
                 box->SetRange(22);
                 phase = Phase::ReadAddresses;
                 i = 0;
@@ -100,26 +119,30 @@ void CEtsLifeDeviceConnection::SearchDaliEvgs(const std::string& caption, bool c
         case Phase::ReadAddresses: {
             const int count = i <= 61 ? 3 : 1;
             std::uint8_t data[9]{};
-            if (!ReadProp(m_nDaliObject, kPropD2, 19, static_cast<std::uint16_t>(i + 1),
-                          static_cast<std::uint16_t>(count), static_cast<std::uint32_t>(3 * count), data))
-                return;
+            if (!ReadDaliProp(PropD2, static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(count),
+                              data))
+                return fail("No connection");
             for (int k = 0; k < count; ++k)
                 addresses[static_cast<std::size_t>(i + k)] =
-                    data[3 * k] << 16 | data[3 * k + 1] << 8 | data[3 * k + 2];
+                    static_cast<std::int32_t>(DecodeRandomAddress(data + 3 * k));
             i += count;
             box->Step();
-            if (i >= 64) {
+            if (i >= kGearCount) {
                 phase = Phase::ReadTypes;
                 i = 0;
             }
             break;
         }
         case Phase::ReadTypes:
-            if (!types || i >= 64)
-                return;
-            if (!ReadProp(m_nDaliObject, kPropD6, 17, static_cast<std::uint16_t>(i + 1), 8, 8,
-                          types->data() + i))
-                return;
+            if (i >= kGearCount) {
+                // Only now is the list whole.
+                result.outcome = EProcedureOutcome::Success;
+                result.addresses = addresses;
+                result.types = types;
+                return result;
+            }
+            if (!ReadDaliProp(PropD6, static_cast<std::uint16_t>(i + 1), 8, types.data() + i))
+                return fail("No connection");
             i += 8;
             break;
         }
@@ -251,7 +274,7 @@ bool CEtsLifeDeviceConnection::RunGearDownload(const GearDownload& download)
             break;
         }
         case DownloadPhase::Finish: {
-            const bool ended = WritePropertyD1(kFnEnd, 0, 0);
+            const bool ended = WritePropertyD1(FnEnd, 0, 0);
             if (!errors.empty()) {
                 ReportEvgError(current, errors);
                 return false;
@@ -269,7 +292,7 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
 {
     TRACE_ENTRY();
     GearDownload download;
-    download.function = kFnApplyRandomAddress;
+    download.function = FnApplyRandomAddress;
     download.info = Text(960, "");
     download.assigningInfo = Text(961, "");
     download.fillSteps = static_cast<int>(numbers.size() + types.size());
@@ -277,15 +300,13 @@ bool CEtsLifeDeviceConnection::WriteEvgNumbers(bool /*compatibilityMode*/, const
         download.gear.emplace_back(gear, true);
     download.fill = [&](IProgressBox& box) {
         for (const auto& [gear, address] : numbers) {
-            const std::uint8_t data[3]{static_cast<std::uint8_t>(address >> 16),
-                                       static_cast<std::uint8_t>(address >> 8),
-                                       static_cast<std::uint8_t>(address)};
-            if (!WriteProp(m_nDaliObject, kPropD2, 19, static_cast<std::uint16_t>(gear), 1, 3, data, false))
+            const auto data = EncodeRandomAddress(static_cast<std::uint32_t>(address));
+            if (!WriteDaliProp(PropD2, static_cast<std::uint16_t>(gear), 1, data.data(), false))
                 return false;
             box.Step();
         }
         for (const auto& [gear, type] : types) {
-            if (!WriteProp(m_nDaliObject, kPropD6, 17, static_cast<std::uint16_t>(gear), 1, 1, &type, false))
+            if (!WriteDaliProp(PropD6, static_cast<std::uint16_t>(gear), 1, &type, false))
                 return false;
             box.Step();
         }
@@ -298,19 +319,15 @@ bool CEtsLifeDeviceConnection::WriteEvgGroupAssignments(bool /*compatibilityMode
 {
     TRACE_ENTRY();
     GearDownload download;
-    download.function = kFnApplyGroupMask;
+    download.function = FnApplyGroupMask;
     download.info = Text(906, "");
     download.fillSteps = static_cast<int>(groups.size());
     for (const auto& [gear, assignment] : groups)
         download.gear.emplace_back(gear, assignment.second);
     download.fill = [&](IProgressBox& box) {
         for (const auto& [gear, assignment] : groups) {
-            const std::uint32_t mask = assignment.first;
-            // Least significant byte first.
-            const std::uint8_t data[4]{static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8),
-                                       static_cast<std::uint8_t>(mask >> 16),
-                                       static_cast<std::uint8_t>(mask >> 24)};
-            if (!WriteProp(m_nDaliObject, kPropD3, 20, static_cast<std::uint16_t>(gear), 1, 4, data, false))
+            const auto data = EncodeGroupMask(assignment.first);
+            if (!WriteDaliProp(PropD3, static_cast<std::uint16_t>(gear), 1, data.data(), false))
                 return false;
             box.Step();
         }
@@ -321,102 +338,74 @@ bool CEtsLifeDeviceConnection::WriteEvgGroupAssignments(bool /*compatibilityMode
 
 // ---- delete and reset -----------------------------------------------------------------------------
 
-namespace {
-struct TableClear
+bool CEtsLifeDeviceConnection::RunTableFunction(const std::string& text, int range,
+                                                std::span<const TableClear> clears, std::uint8_t function)
 {
-    std::uint8_t propertyId;
-    std::int32_t type;
-    int first, stride, last;
-    std::uint16_t elements;
-    std::uint32_t bytesPerElement;
-    bool step;
-};
-} // namespace
-
-bool CEtsLifeDeviceConnection::DeleteEvgGroupAssignments()
-{
-    TRACE_ENTRY();
     const std::uint64_t start = m_Clock.NowMs();
-    const std::string text = Text(915, "");
     CMyProgressBox box(*this);
     box->Show(ProgressKind::Steps, CommissioningCaption(), text, std::nullopt, std::string());
-    box->SetRange(32);
+    box->SetRange(range);
+    auto timedOut = [&] {
+        if (!TimedOut(start, kLongLimitMs))
+            return false;
+        TRACE_MSG(TRACE_ERROR, "Timeout");
+        ReportTimeoutError(text, 0);
+        return true;
+    };
 
-    static const std::uint8_t zeros[8]{};
-    for (int gear = 1; gear <= 63; gear += 2) {
-        if (TimedOut(start, kLongLimitMs)) {
-            TRACE_MSG(TRACE_ERROR, "Timeout");
-            ReportTimeoutError(text, 0);
-            return false;
+    static const std::uint8_t zeros[kMaxAccessBytes]{};
+    for (const TableClear& clear : clears) {
+        for (int gear = clear.first; gear <= clear.last; gear += clear.elements) {
+            if (timedOut())
+                return false;
+            if (!WriteDaliProp(clear.id, static_cast<std::uint16_t>(gear), clear.elements, zeros, false))
+                return false;
+            if (clear.step)
+                box->Step();
         }
-        if (!WriteProp(m_nDaliObject, kPropD3, 20, static_cast<std::uint16_t>(gear), 2, 8, zeros, false))
-            return false;
-        box->Step();
     }
-    if (!WritePropertyD1(kFnDeleteGroups, 0, 0))
+    // The function starts only once the gateway is idle; a busy one would refuse it.
+    switch (AwaitIdle(*box)) {
+    case Idle::Yes:
+        break;
+    case Idle::Busy:
+        ReportTimeoutError(text, 0);
+        return false;
+    case Idle::Failed:
+        return false;
+    }
+    if (!WritePropertyD1(function, 0, 0))
         return false;
     for (;;) {
-        if (TimedOut(start, kLongLimitMs)) {
-            TRACE_MSG(TRACE_ERROR, "Timeout");
-            ReportTimeoutError(text, 0);
+        if (timedOut())
             return false;
-        }
         std::uint8_t reply[3];
         if (!ReadPropertyD1(reply))
             return false;
-        if (reply[0] == 0)
+        if (reply[0] == kReplyIdle)
             return true;
         box->Step();
         Pause();
     }
 }
 
+bool CEtsLifeDeviceConnection::DeleteEvgGroupAssignments()
+{
+    TRACE_ENTRY();
+    static constexpr TableClear clears[] = {{PropD3, 1, 63, 2, true}};
+    return RunTableFunction(Text(915, ""), 32, clears, FnDeleteGroups);
+}
+
 bool CEtsLifeDeviceConnection::ResetAllEvgs()
 {
     TRACE_ENTRY();
-    const std::uint64_t start = m_Clock.NowMs();
-    const std::string text = Text(962, "");
-    CMyProgressBox box(*this);
-    box->Show(ProgressKind::Steps, CommissioningCaption(), text, std::nullopt, std::string());
-    box->SetRange(62);
-
-    static const std::uint8_t zeros[9]{};
-    const TableClear clears[] = {
-        {kPropD2, 19, 1, 3, 61, 3, 3, true},
-        {kPropD2, 19, 64, 1, 64, 1, 3, false},
-        {kPropD3, 20, 1, 2, 63, 2, 4, true},
-        {kPropD6, 17, 1, 8, 57, 8, 1, true},
+    static constexpr TableClear clears[] = {
+        {PropD2, 1, 61, 3, true},
+        {PropD2, 64, 64, 1, false},
+        {PropD3, 1, 63, 2, true},
+        {PropD6, 1, 57, 8, true},
     };
-    for (const TableClear& clear : clears) {
-        for (int gear = clear.first; gear <= clear.last; gear += clear.stride) {
-            if (TimedOut(start, kLongLimitMs)) {
-                TRACE_MSG(TRACE_ERROR, "Timeout");
-                ReportTimeoutError(text, 0);
-                return false;
-            }
-            if (!WriteProp(m_nDaliObject, clear.propertyId, clear.type, static_cast<std::uint16_t>(gear),
-                           clear.elements, clear.elements * clear.bytesPerElement, zeros, false))
-                return false;
-            if (clear.step)
-                box->Step();
-        }
-    }
-    if (!WritePropertyD1(kFnResetAll, 0, 0))
-        return false;
-    for (;;) {
-        if (TimedOut(start, kLongLimitMs)) {
-            TRACE_MSG(TRACE_ERROR, "Timeout");
-            ReportTimeoutError(text, 0);
-            return false;
-        }
-        std::uint8_t reply[3];
-        if (!ReadPropertyD1(reply))
-            return false;
-        if (reply[0] == 0)
-            return true;
-        box->Step();
-        Pause();
-    }
+    return RunTableFunction(Text(962, ""), 62, clears, FnResetAll);
 }
 
 // ---- scenes ---------------------------------------------------------------------------------------
@@ -468,7 +457,7 @@ bool CEtsLifeDeviceConnection::WriteSceneValues(int sceneNr, const ChannelNames&
             phase = Phase::Begin;
             break;
         case Phase::Begin:
-            if (!WritePropertyD1(kFnWriteScene, scene, 1))
+            if (!WritePropertyD1(FnWriteScene, scene, 1))
                 return false;
             box->Step();
             phase = Phase::Value;
@@ -476,7 +465,7 @@ bool CEtsLifeDeviceConnection::WriteSceneValues(int sceneNr, const ChannelNames&
         case Phase::Value:
             if (auto name = names.find(entry->first); name != names.end())
                 box->SetInfoText2(name->second);
-            if (!WritePropertyD1(kFnWriteSceneValue, static_cast<std::uint8_t>(entry->first), entry->second))
+            if (!WritePropertyD1(FnWriteSceneValue, static_cast<std::uint8_t>(entry->first), entry->second))
                 return false;
             box->Step();
             phase = Phase::Stored;
@@ -493,7 +482,7 @@ bool CEtsLifeDeviceConnection::WriteSceneValues(int sceneNr, const ChannelNames&
             }
             break;
         case Phase::End:
-            return WritePropertyD1(kFnWriteScene, scene, 0);
+            return WritePropertyD1(FnWriteScene, scene, 0);
         }
         trials = 0;
     }
@@ -501,11 +490,12 @@ bool CEtsLifeDeviceConnection::WriteSceneValues(int sceneNr, const ChannelNames&
 
 bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNames& names,
                                                ChannelValues& values, const std::string& caption,
-                                               const std::string& info, std::set<int>* notRead)
+                                               const std::string& info, std::set<int>* notReadList)
 {
     TRACE_ENTRY();
-    if (notRead)
-        notRead->clear();
+    std::set<int> notRead;
+    if (notReadList)
+        notReadList->clear();
     if (values.empty())
         return true;
     const std::uint64_t start = m_Clock.NowMs();
@@ -550,7 +540,7 @@ bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNam
         case Phase::Ask:
             if (auto name = names.find(entry->first); name != names.end())
                 box->SetInfoText2(name->second);
-            if (!WritePropertyD1(kFnReadChannel, static_cast<std::uint8_t>(entry->first), 0))
+            if (!WritePropertyD1(FnReadChannelLevel, static_cast<std::uint8_t>(entry->first), 0))
                 return false;
             box->Step();
             reported = false;
@@ -573,15 +563,24 @@ bool CEtsLifeDeviceConnection::ReadSceneValues(int /*sceneNr*/, const ChannelNam
             }
             if (reported && !noAnswer) {
                 entry->second = value;
-                ++entry;
             } else {
+                // Not read: the channel keeps its value and is named to the user at the end.
                 TRACE_MSG(TRACE_ERROR, "Channel %d: no value", entry->first);
-                if (notRead)
-                    notRead->insert(entry->first);
-                entry = values.erase(entry);
+                notRead.insert(entry->first);
             }
-            if (entry == values.end())
-                return true;
+            if (++entry == values.end()) {
+                if (notReadList)
+                    *notReadList = notRead;
+                if (notRead.empty())
+                    return true;
+                std::string channels;
+                for (int channel : notRead) {
+                    const auto name = names.find(channel);
+                    channels += "\n" + (name != names.end() ? name->second : StrFormat("%d", channel));
+                }
+                ReportError(caption, "No value was read for:" + channels, 0);
+                return false;
+            }
             phase = Phase::Ask;
             break;
         }

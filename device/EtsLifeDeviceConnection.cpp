@@ -50,10 +50,26 @@ CEtsLifeDeviceConnection::~CEtsLifeDeviceConnection()
 
 void CEtsLifeDeviceConnection::CloseConnection()
 {
-    if (!m_pConnection)
+    if (!m_pConnection || !std::exchange(m_bOpen, false))
         return;
-    if (HRESULT hr = m_pConnection->Close(); FAILED(hr))
+    if (HRESULT hr = OnBus([this] { return m_pConnection->Close(); }); FAILED(hr))
         TRACE_HR(TRACE_ERROR, hr);
+}
+
+HRESULT CEtsLifeDeviceConnection::OnBus(const std::function<HRESULT()>& call)
+{
+    if (!m_pBusWait)
+        return call();
+    // The bus wait lets the interface react; a call from there must not reach the connection while
+    // the one before is still on the bus.
+    if (m_bOnBus) {
+        TRACE_MSG(TRACE_ERROR, "Connection busy");
+        return E_FAIL;
+    }
+    m_bOnBus = true;
+    const HRESULT hr = m_pBusWait->Run(call);
+    m_bOnBus = false;
+    return hr;
 }
 
 // ---- texts ----------------------------------------------------------------------------------------
@@ -153,7 +169,7 @@ bool CEtsLifeDeviceConnection::ReadGatewayProjectId(std::uint16_t& id1, std::uin
 {
     TRACE_ENTRY();
     std::uint8_t data[6]{};
-    if (!ReadProp(m_nDaliObject, kPropD4, 22, 1, 1, sizeof data, data))
+    if (!ReadDaliProp(protocol::PropD4, 1, 1, data))
         return false;
     id1 = static_cast<std::uint16_t>(data[0] << 8 | data[1]);
     id2 = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
@@ -182,21 +198,24 @@ HRESULT CEtsLifeDeviceConnection::ObtainConnection()
     return hr;
 }
 
-EDeviceConnectionState CEtsLifeDeviceConnection::CreateLifeDeviceConnection(bool checkProjectId)
+EDeviceConnectionState CEtsLifeDeviceConnection::CreateLifeDeviceConnection(bool checkProjectId,
+                                                                            IBusWait* busWait)
 {
     TRACE_ENTRY();
     m_bReportErrors = false;
+    m_pBusWait = busWait;
     // A connection held from before is closed first, so that the host's connection does not leak.
-    if (m_pConnection) {
-        CloseConnection();
-        m_pConnection.Reset();
-    }
+    CloseConnection();
+    m_pConnection.Reset();
     DeviceInfo projected, found;
     const EDeviceConnectionState state = Verify(checkProjectId, projected, found);
     if (state != DeviceConnectionOk) {
         ComposeMessage(state, projected, found);
+        // Closed once and let go: neither the next verification nor the destructor closes it again.
         CloseConnection();
+        m_pConnection.Reset();
     }
+    m_pBusWait = nullptr;
     m_bReportErrors = true;
     return state;
 }
@@ -209,12 +228,13 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
         TRACE_HR(TRACE_ERROR, FAILED(hr) ? hr : E_POINTER);
         return NoConnection;
     }
-    if (hr = m_pConnection->Open(); FAILED(hr)) {
+    if (hr = OnBus([this] { return m_pConnection->Open(); }); FAILED(hr)) {
         if (hr == ETS_E_DEVICE_NOT_FOUND)
             TRACE_MSG(TRACE_ERROR, "Device not found");
         TRACE_HR(TRACE_ERROR, hr);
         return NoConnection;
     }
+    m_bOpen = true;
     // A project that cannot be read is a failure like any other: message, closed connection.
     if (!GetDeviceInfosFromEtsDb(projected.maskVersion, projected.manufacturer, projected.application,
                                  projected.version))
@@ -222,12 +242,15 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
     TRACE_MSG(TRACE_INFO, "Projected: Manuf = %ld, App = $%04X.%02X",
               static_cast<long>(projected.manufacturer), projected.application, projected.version);
 
-    ComPtr<IEtsDeviceInfo> info;
-    hr = m_pConnection->get_DeviceInfo(info.GetAddressOf());
-    if (SUCCEEDED(hr) && !info)
-        hr = E_POINTER;
-    if (SUCCEEDED(hr))
-        hr = info->get_MaskVersion(&found.maskVersion);
+    hr = OnBus([&] {
+        ComPtr<IEtsDeviceInfo> info;
+        HRESULT result = m_pConnection->get_DeviceInfo(info.GetAddressOf());
+        if (SUCCEEDED(result) && !info)
+            result = E_POINTER;
+        if (SUCCEEDED(result))
+            result = info->get_MaskVersion(&found.maskVersion);
+        return result;
+    });
     if (FAILED(hr)) {
         TRACE_HR(TRACE_ERROR, hr);
         return NoConnection;
@@ -243,13 +266,14 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
     m_nApplicationObject = m_nDaliObject = kNoObject;
     for (int index = 0; index <= 254; ++index) {
         std::uint8_t type[2]{};
-        if (!ReadProp(static_cast<std::uint8_t>(index), kPidObjectType, 4, 1, 1, sizeof type, type))
+        if (!ReadProp(static_cast<std::uint8_t>(index), protocol::PID_OBJECT_TYPE, protocol::PDT_UNSIGNED_INT,
+                      1, 1, sizeof type, type))
             break;
         const int objectType = type[0] << 8 | type[1];
-        if (objectType == kObjectTypeApplication && m_nApplicationObject == kNoObject) {
+        if (objectType == protocol::OT_APPLICATION_PROGRAM && m_nApplicationObject == kNoObject) {
             m_nApplicationObject = static_cast<std::uint8_t>(index);
             TRACE_MSG(TRACE_INFO, "OX_APPLICATION_PROGRAM = %d", index);
-        } else if (objectType == kObjectTypeDali && m_nDaliObject == kNoObject) {
+        } else if (objectType == protocol::OT_DALI && m_nDaliObject == kNoObject) {
             m_nDaliObject = static_cast<std::uint8_t>(index);
             TRACE_MSG(TRACE_INFO, "OX_DALI = %d", index);
         }
@@ -264,7 +288,7 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
     }
 
     std::uint8_t runState = 0;
-    if (!ReadProp(m_nApplicationObject, kPidRunState, 0, 1, 1, 1, &runState)) {
+    if (!ReadProp(m_nApplicationObject, protocol::PID_RUN_STATE, protocol::PDT_CONTROL, 1, 1, 1, &runState)) {
         TRACE_MSG(TRACE_ERROR, "Reading RUN_STATE failed");
         return NoConnection;
     }
@@ -274,7 +298,8 @@ EDeviceConnectionState CEtsLifeDeviceConnection::Verify(bool checkProjectId, Dev
     }
 
     std::uint8_t app[5]{};
-    if (!ReadProp(m_nApplicationObject, kPidApplicationInfo, 21, 1, 1, sizeof app, app)) {
+    if (!ReadProp(m_nApplicationObject, protocol::PID_APP_INFO, protocol::PDT_GENERIC_05, 1, 1, sizeof app,
+                  app)) {
         TRACE_MSG(TRACE_ERROR, "Reading APP_INFO failed");
         return NoConnection;
     }

@@ -6,6 +6,7 @@
 #include "model/EtsDbManagement.h"
 #include "model/ProgressBox.h"
 #include "platform/Clock.h"
+#include "product/GatewayProtocol.h"
 
 #include <array>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +30,28 @@ enum EDeviceConnectionState : int
     WrongApplicationVersion = 5,
 };
 
+// How a procedure that the user may cancel ended.
+enum class EProcedureOutcome : int
+{
+    Success = 0,
+    Cancelled = 1,
+    Failed = 2,
+};
+
+// What a search of the DALI line found. Only a search that succeeded has read the gateway's
+// complete tables; after a cancelled or failed search the lists are empty and must not be applied
+// to the members (ApplySearchResult, DaliSearchResult.h, does it right).
+struct CDaliSearchResult
+{
+    EProcedureOutcome outcome = EProcedureOutcome::Failed;
+    std::string reason;                       // why it failed, as traced; empty otherwise
+    std::array<std::int32_t, 64> addresses{}; // random address of gear number n at n - 1; 0 none
+    std::array<std::uint8_t, 64> types{};     // device type found for gear number n at n - 1
+    int counterA = 0, counterB = 0;           // the gateway's last search counters (901, 902)
+
+    bool Succeeded() const { return outcome == EProcedureOutcome::Success; }
+};
+
 class CEtsLifeDeviceConnection
 {
 public:
@@ -41,21 +65,7 @@ public:
     using ChannelValues = std::map<int, std::uint8_t>;
     using ChannelNames = std::map<int, std::string>;
 
-    // Interface objects and properties the plug-in uses.
-    static constexpr std::uint16_t kObjectTypeApplication = 3;
-    static constexpr std::uint16_t kObjectTypeDali = 50001;
-    static constexpr std::uint8_t kPidObjectType = 1;
-    static constexpr std::uint8_t kPidRunState = 6;
-    static constexpr std::uint8_t kPidApplicationInfo = 13;
-    static constexpr std::uint8_t kPropD1 = 0xD1;
-    static constexpr std::uint8_t kPropD2 = 0xD2;
-    static constexpr std::uint8_t kPropD3 = 0xD3;
-    static constexpr std::uint8_t kPropD4 = 0xD4;
-    static constexpr std::uint8_t kPropD5 = 0xD5;
-    static constexpr std::uint8_t kPropD6 = 0xD6;
     static constexpr std::uint8_t kNoObject = 0xFF;
-    // Reply byte 0 of the function channel: the addressed DALI gear did not answer.
-    static constexpr std::uint8_t kReplyNoAnswer = 100;
 
     static constexpr std::uint32_t kPauseMs = 1000;
     static constexpr int kMaxTrials = 5;
@@ -91,8 +101,11 @@ public:
     CEtsLifeDeviceConnection(const CEtsLifeDeviceConnection&) = delete;
     CEtsLifeDeviceConnection& operator=(const CEtsLifeDeviceConnection&) = delete;
 
-    // Verification.
-    EDeviceConnectionState CreateLifeDeviceConnection(bool checkProjectId);
+    // Verification. While it runs, every wait for the bus goes through busWait when one is given
+    // (the box of the main window keeps the interface alive meanwhile); everything else, the host
+    // project and the model, stays on the calling thread. A failed verification closes and releases
+    // the host's connection.
+    EDeviceConnectionState CreateLifeDeviceConnection(bool checkProjectId, IBusWait* busWait = nullptr);
     bool GetDeviceInfosFromEtsDb(std::uint16_t& maskVersion, std::int32_t& manufacturer,
                                  std::uint16_t& application, std::uint8_t& version);
     std::string GetManufacturerName(std::int32_t manufacturer);
@@ -116,17 +129,18 @@ public:
                        const std::string& caption, const std::string& info, const std::string& info2);
     bool TestSelectedEvgs(const std::array<std::uint8_t, 8>& mask, std::uint8_t function, std::uint8_t data);
 
-    // Commissioning.
-    void SearchDaliEvgs(const std::string& caption, bool compatibilityMode,
-                        std::array<std::int32_t, 64>& addresses,
-                        std::array<std::uint8_t, 64>* types = nullptr, int* counter2 = nullptr);
+    // Commissioning. Each procedure reports its own failures to the user.
+    // Searches the line and reads the gateway's tables of random addresses and device types; a
+    // Cancel click or a failure ends it without a list (see CDaliSearchResult).
+    CDaliSearchResult SearchDaliEvgs(const std::string& caption, bool compatibilityMode);
     bool WriteEvgNumbers(bool compatibilityMode, const NumberList& numbers, const TypeList& types);
     bool WriteEvgGroupAssignments(bool compatibilityMode, const GroupList& groups);
     bool DeleteEvgGroupAssignments();
     bool ResetAllEvgs();
     bool WriteSceneValues(int sceneNr, const ChannelNames& names, const ChannelValues& values,
                           const std::string& caption, const std::string& info);
-    // Channels the gateway gave no value for are taken out of values and listed in notRead.
+    // Reads the value of every channel in values. False when any channel could not be read: those
+    // keep the value they had, are shown to the user by name and listed in notRead.
     bool ReadSceneValues(int sceneNr, const ChannelNames& names, ChannelValues& values,
                          const std::string& caption, const std::string& info,
                          std::set<int>* notRead = nullptr);
@@ -156,6 +170,21 @@ private:
 
     EDeviceConnectionState Verify(bool checkProjectId, DeviceInfo& projected, DeviceInfo& found);
     HRESULT ObtainConnection();
+    // A call of the live connection: a wait for the bus, run through the verification's bus wait.
+    HRESULT OnBus(const std::function<HRESULT()>& call);
+    // Accesses to the DALI object, typed and sized from the gateway's table.
+    bool ReadDaliProp(protocol::PropertyId id, std::uint16_t startIndex, std::uint16_t elements,
+                      std::uint8_t* buffer);
+    bool WriteDaliProp(protocol::PropertyId id, std::uint16_t startIndex, std::uint16_t elements,
+                       const std::uint8_t* buffer, bool verify);
+    // Before a function starts: polls until the gateway is idle, pausing between busy answers.
+    enum class Idle
+    {
+        Yes,
+        Busy,  // still busy after kMaxTrials answers ("Trials = %d" traced)
+        Failed // a read failed (reported by ReadProp)
+    };
+    Idle AwaitIdle(IProgressBox& box);
     void ComposeMessage(EDeviceConnectionState state, const DeviceInfo& projected, const DeviceInfo& found);
     void CloseConnection();
     // Function 255 at the end of an aborted download; a failure here shows no second box.
@@ -171,6 +200,16 @@ private:
         std::vector<std::pair<int, bool>> gear;      // gear number, reachable (has a random address)
     };
     bool RunGearDownload(const GearDownload& download);
+    // Clears parts of the gateway's tables, then runs a function with the idle handshake.
+    struct TableClear
+    {
+        protocol::PropertyId id;
+        int first, last;        // gear numbers of the first and the last write
+        std::uint16_t elements; // per write, also the distance between writes
+        bool step;              // the write advances the bar
+    };
+    bool RunTableFunction(const std::string& text, int range, std::span<const TableClear> clears,
+                          std::uint8_t function);
     std::string Text(UniqueNr number, const char* defaultText) const;
     std::string Description(UniqueNr number, const std::string& defaultText = {}) const;
     std::string CommissioningCaption() const;
@@ -186,6 +225,9 @@ private:
     IUserPrompt* m_pPrompt;
     IProgressBoxFactory* m_pBoxes;
     ComPtr<IEtsLifeDeviceConnection> m_pConnection;
+    bool m_bOpen = false;
+    IBusWait* m_pBusWait = nullptr;
+    bool m_bOnBus = false;
     std::string m_strLastMessage;
     CMyProgressBox* m_pProgressBox = nullptr;
     bool m_bReportErrors = true;

@@ -26,8 +26,10 @@ bool CEtsLifeDeviceConnection::ReadProp(std::uint8_t objectIndex, std::uint8_t p
     if (!m_pConnection)
         m_Clock.Sleep(kNoConnectionWaitMs);
     else
-        hr = m_pConnection->ReadProperty(objectIndex, propertyId, propertyType, startIndex, elements, size,
-                                         buffer);
+        hr = OnBus([&] {
+            return m_pConnection->ReadProperty(objectIndex, propertyId, propertyType, startIndex, elements,
+                                               size, buffer);
+        });
     if (FAILED(hr)) {
         if (m_bReportErrors) {
             TRACE_HR_MSG(TRACE_ERROR, hr, "%s", request.c_str());
@@ -54,8 +56,10 @@ bool CEtsLifeDeviceConnection::WriteProp(std::uint8_t objectIndex, std::uint8_t 
     if (!m_pConnection)
         m_Clock.Sleep(kNoConnectionWaitMs);
     else
-        hr = m_pConnection->WriteProperty(objectIndex, propertyId, propertyType, startIndex, elements, size,
-                                          buffer, verify ? 1 : 0);
+        hr = OnBus([&] {
+            return m_pConnection->WriteProperty(objectIndex, propertyId, propertyType, startIndex, elements,
+                                                size, buffer, verify ? 1 : 0);
+        });
     if (FAILED(hr)) {
         if (hr == ETS_E_DEVICE_DENIED)
             TRACE_MSG(TRACE_ERROR, "Device denied reading");
@@ -69,17 +73,33 @@ bool CEtsLifeDeviceConnection::WriteProp(std::uint8_t objectIndex, std::uint8_t 
     return true;
 }
 
+bool CEtsLifeDeviceConnection::ReadDaliProp(protocol::PropertyId id, std::uint16_t startIndex,
+                                            std::uint16_t elements, std::uint8_t* buffer)
+{
+    const auto shape = protocol::FindProperty(protocol::OT_DALI, id);
+    return ReadProp(m_nDaliObject, id, shape->type, startIndex, elements, shape->elementSize * elements,
+                    buffer);
+}
+
+bool CEtsLifeDeviceConnection::WriteDaliProp(protocol::PropertyId id, std::uint16_t startIndex,
+                                             std::uint16_t elements, const std::uint8_t* buffer, bool verify)
+{
+    const auto shape = protocol::FindProperty(protocol::OT_DALI, id);
+    return WriteProp(m_nDaliObject, id, shape->type, startIndex, elements, shape->elementSize * elements,
+                     buffer, verify);
+}
+
 bool CEtsLifeDeviceConnection::ReadPropertyD1(std::uint8_t* reply)
 {
     reply[0] = reply[1] = reply[2] = 0;
-    return ReadProp(m_nDaliObject, kPropD1, 19, 1, 1, 3, reply);
+    return ReadDaliProp(protocol::PropD1, 1, 1, reply);
 }
 
 bool CEtsLifeDeviceConnection::WritePropertyD1(std::uint8_t function, std::uint8_t data1, std::uint8_t data2)
 {
     TRACE_MSG(TRACE_INFO, "Function = %d <- Data1 = %d, Data2 = %d", function, data1, data2);
     const std::uint8_t data[3]{function, data1, data2};
-    return WriteProp(m_nDaliObject, kPropD1, 19, 1, 1, sizeof data, data, false);
+    return WriteDaliProp(protocol::PropD1, 1, 1, data, false);
 }
 
 int CEtsLifeDeviceConnection::CallPropertyD1(std::uint8_t function, std::uint8_t data1, std::uint8_t& data2,
@@ -151,7 +171,7 @@ int CEtsLifeDeviceConnection::CallPropertyD1(std::uint8_t function, std::uint8_t
                 TRACE_MSG(TRACE_INFO, "Function = %d -> Data1 = %d, Data2 = %d", function, d1, d2);
                 break;
             }
-            if (reply[0] == kReplyNoAnswer) {
+            if (reply[0] == protocol::kReplyNoAnswer) {
                 result = 2;
                 break;
             }
@@ -176,5 +196,5 @@ bool CEtsLifeDeviceConnection::TestSelectedEvgs(const std::array<std::uint8_t, 8
     command[0] = function;
     std::copy(mask.begin(), mask.end(), command + 1);
     command[9] = data;
-    return WriteProp(m_nDaliObject, kPropD5, 26, 1, 1, sizeof command, command, true);
+    return WriteDaliProp(protocol::PropD5, 1, 1, command, true);
 }

@@ -1,6 +1,9 @@
 // Progress boxes as the gateway procedures see them: the UI shows a real box, tests record it.
 #pragma once
 
+#include "platform/HResult.h"
+
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,12 +29,22 @@ public:
     virtual void SetRange(int range) = 0;
     // Advances the bar and lets the user interface react (the Cancel button among it).
     virtual void Step() = 0;
-    // Lets the user interface react and tells whether Cancel was pressed since the last Show.
+    // Lets the user interface react and tells whether Cancel was pressed since the box was opened:
+    // a Cancel stays until the box is closed, whatever is shown or stepped meanwhile.
     virtual bool CheckCancel() = 0;
     virtual void SetCaption(const std::string& text) = 0;
     virtual void SetInfoText(const std::string& text) = 0;
     virtual void SetInfoText2(const std::string& text) = 0;
     virtual void Close() = 0;
+};
+
+// Waits for the bus while the user interface stays alive: the call (a call of the live connection,
+// nothing else) may run on another thread; Run returns its result when it is done.
+class IBusWait
+{
+public:
+    virtual ~IBusWait() = default;
+    virtual HRESULT Run(const std::function<HRESULT()>& call) = 0;
 };
 
 // Creates the boxes of the connection's procedures.

@@ -55,6 +55,10 @@ struct ControlGear
     bool resetState = false;
     bool powerFailure = false;
     bool answers = true; // false: dead or disconnected, takes no command and gives no answer
+    // Old gear that miss a single COMPARE of the search and answer only when it is sent twice.
+    bool needsCompatibilityMode = false;
+    // COMPAREs it still answers before it falls silent for good; -1 never.
+    int comparesBeforeSilence = -1;
 
     // What the gateway makes the level do over time.
     Motion motion = Motion::None;

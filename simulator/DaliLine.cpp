@@ -71,11 +71,21 @@ DaliSearchPlan PlanDaliSearch(const DaliLine& line, bool compatibilityMode, cons
         setSearchAddress(address);
         t += timing.frameWithAnswerMs * (compatibilityMode ? 2 : 1);
         ++plan.compareSteps;
+        bool answered = false;
         for (std::size_t i = 0; i < gear.size(); ++i) {
-            if (gear[i].answers && !withdrawn[i] && gear[i].randomAddress <= address)
-                return true;
+            ControlGear& g = gear[i];
+            if (!g.answers || withdrawn[i] || (g.needsCompatibilityMode && !compatibilityMode))
+                continue;
+            if (g.comparesBeforeSilence == 0) {
+                g.answers = false;
+                plan.fallenSilent.push_back(i);
+                continue;
+            }
+            if (g.comparesBeforeSilence > 0)
+                --g.comparesBeforeSilence;
+            answered = answered || g.randomAddress <= address;
         }
-        return false;
+        return answered;
     };
     auto newRandomAddress = [&] {
         for (;;) {
@@ -103,6 +113,7 @@ DaliSearchPlan PlanDaliSearch(const DaliLine& line, bool compatibilityMode, cons
         t += 2 * timing.frameMs + 100;
 
     std::vector<std::size_t> found;
+    int misses = 0;
     while (compare(0xFFFFFF)) {
         std::uint32_t address = 0;
         for (int bit = 23; bit >= 0; --bit) {
@@ -112,10 +123,17 @@ DaliSearchPlan PlanDaliSearch(const DaliLine& line, bool compatibilityMode, cons
         }
         std::vector<std::size_t> at;
         for (std::size_t i = 0; i < gear.size(); ++i) {
-            if (gear[i].answers && !withdrawn[i] && gear[i].randomAddress == address)
+            if (gear[i].answers && !withdrawn[i] && gear[i].randomAddress == address &&
+                (!gear[i].needsCompatibilityMode || compatibilityMode))
                 at.push_back(i);
         }
         t += timing.frameWithAnswerMs; // QUERY SHORT ADDRESS
+        if (at.empty()) {
+            // The gear that led the search there fell silent: search again without it.
+            if (++misses > 3)
+                break;
+            continue;
+        }
         if (at.size() > 1) {
             // The answers collide: those gear draw new random addresses and are searched again.
             t += 2 * timing.frameMs + 100;

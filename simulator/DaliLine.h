@@ -46,7 +46,8 @@ struct DaliSearchPlan
         std::uint32_t randomAddress = 0;
         std::uint8_t shortAddress = kNoShortAddress;
     };
-    std::vector<Event> events; // in time order
+    std::vector<Event> events;             // in time order
+    std::vector<std::size_t> fallenSilent; // gear that stopped answering during the search
     std::uint32_t durationMs = 0;
     std::uint32_t compareSteps = 0;
 };

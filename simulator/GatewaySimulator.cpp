@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace protocol;
+
 namespace {
 constexpr std::uint32_t kNoSuchGear = 0xFFFFFFFF;
 
@@ -62,15 +64,10 @@ void GatewaySimulator::Inject(SimulatorFault fault, std::uint32_t value)
     std::lock_guard lock(m_mutex);
     Settle(m_clock.NowMs());
     switch (fault) {
-    case SimulatorFault::GearSilent: {
-        // The gear that holds the number now; on a line not yet addressed, the n-th gear added.
-        std::ptrdiff_t i = m_line.IndexOfShortAddress(static_cast<std::uint8_t>(value - 1));
-        if (value >= 1 && value <= 64 && i < 0 && value <= m_line.Size())
-            i = static_cast<std::ptrdiff_t>(value - 1);
-        if (value >= 1 && value <= 64 && i >= 0)
-            m_line[static_cast<std::size_t>(i)].answers = false;
+    case SimulatorFault::GearSilent:
+        if (ControlGear* gear = GearByNumber(value))
+            gear->answers = false;
         break;
-    }
     case SimulatorFault::StaysBusy:
         m_faults.staysBusy = true;
         break;
@@ -107,7 +104,41 @@ void GatewaySimulator::Inject(SimulatorFault fault, std::uint32_t value)
     case SimulatorFault::NotPresent:
         m_faults.notPresent = true;
         break;
+    case SimulatorFault::ConnectionBlips:
+        m_faults.accessesBeforeBlip = value;
+        break;
+    case SimulatorFault::BusyPolls:
+        if (value != 0)
+            m_faults.busyPolls = value;
+        break;
+    case SimulatorFault::SilentMidSearch:
+        if (ControlGear* gear = GearByNumber(value))
+            gear->comparesBeforeSilence = 1;
+        break;
+    case SimulatorFault::WrongEcho:
+        m_faults.wrongEchoGear = value;
+        break;
+    case SimulatorFault::LostConfirmation:
+        m_faults.lostConfirmation = value;
+        break;
+    case SimulatorFault::NeedsCompatibilityMode:
+        for (std::size_t i = 0; i < m_line.Size(); ++i) {
+            if (value == 0 || GearByNumber(value) == &m_line[i])
+                m_line[i].needsCompatibilityMode = true;
+        }
+        break;
     }
+}
+
+// The gear that holds gear number n now; on a line not yet addressed, the n-th gear added.
+ControlGear* GatewaySimulator::GearByNumber(std::uint32_t gearNumber)
+{
+    if (gearNumber < 1 || gearNumber > kGearCount)
+        return nullptr;
+    std::ptrdiff_t i = m_line.IndexOfShortAddress(static_cast<std::uint8_t>(gearNumber - 1));
+    if (i < 0 && gearNumber <= m_line.Size())
+        i = static_cast<std::ptrdiff_t>(gearNumber - 1);
+    return i >= 0 ? &m_line[static_cast<std::size_t>(i)] : nullptr;
 }
 
 void GatewaySimulator::ClearFault(SimulatorFault fault)
@@ -158,6 +189,26 @@ void GatewaySimulator::ClearFault(SimulatorFault fault)
         break;
     case SimulatorFault::NotPresent:
         m_faults.notPresent = false;
+        break;
+    case SimulatorFault::ConnectionBlips:
+        m_faults.accessesBeforeBlip.reset();
+        break;
+    case SimulatorFault::BusyPolls:
+        m_faults.busyPolls.reset();
+        break;
+    case SimulatorFault::SilentMidSearch:
+        for (auto& g : m_line.Gear())
+            g.comparesBeforeSilence = -1;
+        break;
+    case SimulatorFault::WrongEcho:
+        m_faults.wrongEchoGear.reset();
+        break;
+    case SimulatorFault::LostConfirmation:
+        m_faults.lostConfirmation.reset();
+        break;
+    case SimulatorFault::NeedsCompatibilityMode:
+        for (auto& g : m_line.Gear())
+            g.needsCompatibilityMode = false;
         break;
     }
 }
@@ -227,7 +278,7 @@ std::vector<std::uint8_t> GatewaySimulator::FunctionsWritten()
     std::lock_guard lock(m_mutex);
     std::vector<std::uint8_t> out;
     for (const auto& c : m_commands) {
-        if (c.propertyId == PidFunction && !c.data.empty())
+        if (c.propertyId == PropD1 && !c.data.empty())
             out.push_back(c.data[0]);
     }
     return out;
@@ -244,47 +295,24 @@ bool GatewaySimulator::WatchdogArmed()
 
 std::vector<std::uint16_t> GatewaySimulator::ObjectTypes() const
 {
-    std::vector<std::uint16_t> types{kObjectTypeDevice};
+    std::vector<std::uint16_t> types{OT_DEVICE};
     if (!m_faults.noApplicationObject)
-        types.push_back(kObjectTypeApplication);
+        types.push_back(OT_APPLICATION_PROGRAM);
     if (!m_faults.noDaliObject)
-        types.push_back(kObjectTypeDali);
+        types.push_back(OT_DALI);
     return types;
 }
 
-std::optional<GatewaySimulator::Shape> GatewaySimulator::ShapeOf(std::uint16_t objectType,
-                                                                 std::uint8_t propertyId)
+std::optional<PropertyShape> GatewaySimulator::Shape(std::uint8_t objectIndex, std::uint8_t propertyId)
 {
-    if (propertyId == PidObjectType)
-        return Shape{2, 1, false};
-    if (objectType == kObjectTypeApplication) {
-        if (propertyId == PidRunState)
-            return Shape{1, 1, false};
-        if (propertyId == PidApplicationInfo)
-            return Shape{5, 1, false};
-    }
-    if (objectType == kObjectTypeDali) {
-        switch (propertyId) {
-        case PidFunction:
-            return Shape{3, 1, true};
-        case PidRandomAddresses:
-            return Shape{3, 64, true};
-        case PidGroupMasks:
-            return Shape{4, 64, true};
-        case PidProjectId:
-            return Shape{6, 1, true};
-        case PidGearCommand:
-            return Shape{10, 1, true};
-        case PidDeviceTypes:
-            return Shape{1, 64, true};
-        default:
-            break;
-        }
-    }
-    return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    const auto types = ObjectTypes();
+    if (objectIndex >= types.size())
+        return std::nullopt;
+    return FindProperty(types[objectIndex], propertyId);
 }
 
-// Whether the gateway can be reached at all; counts the access towards a pending drop.
+// Whether the gateway can be reached at all; counts the access towards a pending drop or blip.
 HRESULT GatewaySimulator::Reach()
 {
     if (m_faults.notPresent || m_faults.Dropped()) {
@@ -293,7 +321,23 @@ HRESULT GatewaySimulator::Reach()
     }
     if (m_faults.accessesBeforeDrop)
         --*m_faults.accessesBeforeDrop;
+    if (m_faults.accessesBeforeBlip) {
+        if (*m_faults.accessesBeforeBlip == 0) {
+            // This one access goes unanswered; the next one reaches the gateway again.
+            m_faults.accessesBeforeBlip.reset();
+            return NoAnswer();
+        }
+        --*m_faults.accessesBeforeBlip;
+    }
     return S_OK;
+}
+
+// The host waits for an answer that never comes.
+HRESULT GatewaySimulator::NoAnswer()
+{
+    ++m_stats.failedAccesses;
+    m_pendingUs += std::uint64_t{m_timing.noAnswerMs} * 1000;
+    return ETS_E_DEVICE_NOT_FOUND;
 }
 
 void GatewaySimulator::ChargeAccess(std::uint32_t bytes, bool write)
@@ -323,40 +367,75 @@ void GatewaySimulator::PassTime(std::uint64_t ms)
         m_clock.Sleep(static_cast<std::uint32_t>(ms));
 }
 
-HRESULT GatewaySimulator::Resolve(std::uint8_t objectIndex, std::uint8_t propertyId, std::uint16_t startIndex,
-                                  std::uint16_t count, std::uint32_t size, bool write,
-                                  std::uint16_t* objectType, Shape* shape)
+// Checks an access against the gateway's table as the device and the host's connection do: an
+// object, property, type, index range or length the gateway does not have is answered negatively
+// (ETS_E_DEVICE_DENIED); a write too long for one telegram never arrives (no answer).
+HRESULT GatewaySimulator::Resolve(const Access& access, std::uint16_t* objectType, PropertyShape* shape)
 {
-    auto types = ObjectTypes();
-    if (objectIndex >= types.size())
+    const auto types = ObjectTypes();
+    if (access.objectIndex >= types.size())
         return ETS_E_DEVICE_DENIED;
-    auto found = ShapeOf(types[objectIndex], propertyId);
-    if (!found)
+    const auto found = FindProperty(types[access.objectIndex], access.propertyId);
+    if (!found || access.count == 0)
         return ETS_E_DEVICE_DENIED;
-    if (count == 0)
-        return E_INVALIDARG;
-    if (startIndex == 0) {
-        // The current number of elements: read only, one element of 2 bytes.
-        if (write || count != 1)
+    if (access.startIndex == 0) {
+        // The current number of elements: read only, one element of 2 bytes, of any type.
+        if (access.write || access.count != 1)
             return ETS_E_DEVICE_DENIED;
-        if (size < 2)
-            return E_INVALIDARG;
+        if (access.typed ? access.size != 2 : access.size < 2)
+            return access.typed ? ETS_E_DEVICE_DENIED : E_INVALIDARG;
     } else {
-        if (write && !found->writable)
+        if (access.typed && access.type != found->type)
             return ETS_E_DEVICE_DENIED;
-        if (std::uint32_t{startIndex} + count - 1 > found->elements)
+        if (access.write && !found->writable)
             return ETS_E_DEVICE_DENIED;
-        if (size < found->elementSize * count)
+        if (std::uint32_t{access.startIndex} + access.count - 1 > found->elements)
+            return ETS_E_DEVICE_DENIED;
+        const std::uint32_t bytes = std::uint32_t{found->elementSize} * access.count;
+        if (bytes > kMaxAccessBytes)
+            return access.write ? NoAnswer() : ETS_E_DEVICE_DENIED;
+        if (access.write || access.typed) {
+            if (access.size != bytes)
+                return ETS_E_DEVICE_DENIED;
+        } else if (access.size < bytes) {
             return E_INVALIDARG;
+        }
     }
-    *objectType = types[objectIndex];
+    *objectType = types[access.objectIndex];
     *shape = *found;
     return S_OK;
 }
 
 HRESULT GatewaySimulator::ReadProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
+                                       std::int32_t propertyType, std::uint16_t startIndex,
+                                       std::uint16_t count, std::uint32_t size, std::uint8_t* buffer)
+{
+    return Read({objectIndex, propertyId, true, propertyType, startIndex, count, size, false}, buffer);
+}
+
+HRESULT GatewaySimulator::ReadProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
                                        std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
                                        std::uint8_t* buffer)
+{
+    return Read({objectIndex, propertyId, false, 0, startIndex, count, size, false}, buffer);
+}
+
+HRESULT GatewaySimulator::WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
+                                        std::int32_t propertyType, std::uint16_t startIndex,
+                                        std::uint16_t count, std::uint32_t size, const std::uint8_t* data,
+                                        bool verify)
+{
+    return Write({objectIndex, propertyId, true, propertyType, startIndex, count, size, true}, data, verify);
+}
+
+HRESULT GatewaySimulator::WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
+                                        std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
+                                        const std::uint8_t* data, bool verify)
+{
+    return Write({objectIndex, propertyId, false, 0, startIndex, count, size, true}, data, verify);
+}
+
+HRESULT GatewaySimulator::Read(const Access& access, std::uint8_t* buffer)
 {
     if (!buffer)
         return E_POINTER;
@@ -365,36 +444,34 @@ HRESULT GatewaySimulator::ReadProperty(std::uint8_t objectIndex, std::uint8_t pr
     {
         std::lock_guard lock(m_mutex);
         hr = Reach();
-        if (FAILED(hr))
-            return hr;
-        Settle(m_clock.NowMs());
-        std::uint16_t type = 0;
-        Shape shape{};
-        hr = Resolve(objectIndex, propertyId, startIndex, count, size, false, &type, &shape);
-        std::uint32_t bytes = 0;
         if (SUCCEEDED(hr)) {
-            if (startIndex == 0) {
-                buffer[0] = static_cast<std::uint8_t>(shape.elements >> 8);
-                buffer[1] = static_cast<std::uint8_t>(shape.elements);
-                bytes = 2;
+            Settle(m_clock.NowMs());
+            std::uint16_t type = 0;
+            PropertyShape shape{};
+            hr = Resolve(access, &type, &shape);
+            std::uint32_t bytes = 0;
+            if (SUCCEEDED(hr)) {
+                if (access.startIndex == 0) {
+                    buffer[0] = static_cast<std::uint8_t>(shape.elements >> 8);
+                    buffer[1] = static_cast<std::uint8_t>(shape.elements);
+                    bytes = 2;
+                } else {
+                    ReadElements(type, access.propertyId, access.startIndex, access.count, buffer, true);
+                    bytes = std::uint32_t{shape.elementSize} * access.count;
+                }
+                ++m_stats.reads;
             } else {
-                ReadElements(type, propertyId, startIndex, count, buffer, true);
-                bytes = shape.elementSize * count;
+                ++m_stats.failedAccesses;
             }
-            ++m_stats.reads;
-        } else {
-            ++m_stats.failedAccesses;
+            ChargeAccess(bytes, false);
         }
-        ChargeAccess(bytes, false);
         chargeMs = TakeChargedMs();
     }
     PassTime(chargeMs);
     return hr;
 }
 
-HRESULT GatewaySimulator::WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
-                                        std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
-                                        const std::uint8_t* data, bool verify)
+HRESULT GatewaySimulator::Write(const Access& access, const std::uint8_t* data, bool verify)
 {
     if (!data)
         return E_POINTER;
@@ -403,31 +480,32 @@ HRESULT GatewaySimulator::WriteProperty(std::uint8_t objectIndex, std::uint8_t p
     {
         std::lock_guard lock(m_mutex);
         hr = Reach();
-        if (FAILED(hr))
-            return hr;
-        Settle(m_clock.NowMs());
-        std::uint16_t type = 0;
-        Shape shape{};
-        hr = Resolve(objectIndex, propertyId, startIndex, count, size, true, &type, &shape);
-        std::uint32_t bytes = SUCCEEDED(hr) ? shape.elementSize * count : 0;
-        if (SUCCEEDED(hr) && verify && m_faults.verifyFails) {
-            // The device did not take the value: what is read back is the old one.
-            hr = ETS_E_VERIFY_FAILED;
-        } else if (SUCCEEDED(hr)) {
-            WriteElements(propertyId, startIndex, count, data);
-            if (verify) {
-                std::vector<std::uint8_t> back(bytes);
-                ReadElements(type, propertyId, startIndex, count, back.data(), false);
-                if (std::memcmp(back.data(), data, bytes) != 0)
-                    hr = ETS_E_VERIFY_FAILED;
-                ChargeAccess(bytes, false);
+        if (SUCCEEDED(hr)) {
+            Settle(m_clock.NowMs());
+            std::uint16_t type = 0;
+            PropertyShape shape{};
+            hr = Resolve(access, &type, &shape);
+            const std::uint32_t bytes = SUCCEEDED(hr) ? std::uint32_t{shape.elementSize} * access.count : 0;
+            if (SUCCEEDED(hr) && verify && m_faults.verifyFails) {
+                // The device did not take the value: what is read back is the old one.
+                hr = ETS_E_VERIFY_FAILED;
+            } else if (SUCCEEDED(hr)) {
+                hr = WriteElements(access.propertyId, access.startIndex, access.count, data);
+                if (SUCCEEDED(hr) && verify) {
+                    std::vector<std::uint8_t> back(bytes);
+                    ReadElements(type, access.propertyId, access.startIndex, access.count, back.data(),
+                                 false);
+                    if (std::memcmp(back.data(), data, bytes) != 0)
+                        hr = ETS_E_VERIFY_FAILED;
+                    ChargeAccess(bytes, false);
+                }
             }
+            if (SUCCEEDED(hr))
+                ++m_stats.writes;
+            else if (hr != ETS_E_DEVICE_NOT_FOUND)
+                ++m_stats.failedAccesses;
+            ChargeAccess(bytes, true);
         }
-        if (SUCCEEDED(hr))
-            ++m_stats.writes;
-        else
-            ++m_stats.failedAccesses;
-        ChargeAccess(bytes, true);
         chargeMs = TakeChargedMs();
     }
     PassTime(chargeMs);
@@ -466,15 +544,15 @@ void GatewaySimulator::ReadElements(std::uint16_t objectType, std::uint8_t prope
     for (std::uint16_t k = 0; k < count; ++k) {
         std::size_t slot = std::size_t{startIndex} - 1 + k;
         switch (propertyId) {
-        case PidObjectType:
+        case PID_OBJECT_TYPE:
             out[0] = static_cast<std::uint8_t>(objectType >> 8);
             out[1] = static_cast<std::uint8_t>(objectType);
             out += 2;
             break;
-        case PidRunState:
+        case PID_RUN_STATE:
             *out++ = m_faults.notRunning ? 0 : 1;
             break;
-        case PidApplicationInfo: {
+        case PID_APP_INFO: {
             std::uint16_t manufacturer = Differ16(m_faults.manufacturer, m_identity.manufacturer);
             std::uint16_t application = Differ16(m_faults.applicationNumber, m_identity.applicationNumber);
             auto version = static_cast<std::uint8_t>(
@@ -486,23 +564,23 @@ void GatewaySimulator::ReadElements(std::uint16_t objectType, std::uint8_t prope
             *out++ = version;
             break;
         }
-        case PidFunction: {
+        case PropD1: {
             Reply r = FunctionReply(m_clock.NowMs(), consume);
             *out++ = r.b0;
             *out++ = r.b1;
             *out++ = r.b2;
             break;
         }
-        case PidRandomAddresses:
+        case PropD2:
             *out++ = static_cast<std::uint8_t>(m_randomTable[slot] >> 16);
             *out++ = static_cast<std::uint8_t>(m_randomTable[slot] >> 8);
             *out++ = static_cast<std::uint8_t>(m_randomTable[slot]);
             break;
-        case PidGroupMasks:
+        case PropD3:
             for (int b = 0; b < 4; ++b)
                 *out++ = static_cast<std::uint8_t>(m_groupTable[slot] >> (8 * b));
             break;
-        case PidProjectId:
+        case PropD4:
             for (std::uint16_t id : m_projectId) {
                 if (m_faults.otherProjectId)
                     id = static_cast<std::uint16_t>(id + 1);
@@ -510,11 +588,11 @@ void GatewaySimulator::ReadElements(std::uint16_t objectType, std::uint8_t prope
                 *out++ = static_cast<std::uint8_t>(id);
             }
             break;
-        case PidGearCommand:
+        case PropD5:
             std::memcpy(out, m_gearCommand.data(), m_gearCommand.size());
             out += m_gearCommand.size();
             break;
-        case PidDeviceTypes:
+        case PropD6:
             *out++ = m_typeTable[slot];
             break;
         default:
@@ -532,34 +610,42 @@ void GatewaySimulator::Record(Command command)
     m_commands.push_back(std::move(command));
 }
 
-void GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t startIndex, std::uint16_t count,
-                                     const std::uint8_t* data)
+HRESULT GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t startIndex,
+                                        std::uint16_t count, const std::uint8_t* data)
 {
     std::uint64_t now = m_clock.NowMs();
     for (std::uint16_t k = 0; k < count; ++k) {
         std::size_t slot = std::size_t{startIndex} - 1 + k;
         switch (propertyId) {
-        case PidFunction:
+        case PropD1: {
             Record({now, propertyId, {data[0], data[1], data[2]}});
-            WriteFunction(data[0], data[1], data[2]);
+            if (!WriteFunction(data[0], data[1], data[2]))
+                return ETS_E_DEVICE_DENIED;
+            // A confirmation lost on the way back: the function runs, the host hears nothing.
+            if (m_faults.lostConfirmation &&
+                (*m_faults.lostConfirmation == 0 || *m_faults.lostConfirmation == data[0])) {
+                m_faults.lostConfirmation.reset();
+                return NoAnswer();
+            }
             data += 3;
             break;
-        case PidRandomAddresses:
+        }
+        case PropD2:
             m_randomTable[slot] = (std::uint32_t{data[0]} << 16) | (std::uint32_t{data[1]} << 8) | data[2];
             data += 3;
             break;
-        case PidGroupMasks:
+        case PropD3:
             m_groupTable[slot] = std::uint32_t{data[0]} | (std::uint32_t{data[1]} << 8) |
                                  (std::uint32_t{data[2]} << 16) | (std::uint32_t{data[3]} << 24);
             data += 4;
             break;
-        case PidProjectId:
+        case PropD4:
             for (int i = 0; i < 3; ++i)
                 m_projectId[static_cast<std::size_t>(i)] =
                     static_cast<std::uint16_t>((data[2 * i] << 8) | data[2 * i + 1]);
             data += 6;
             break;
-        case PidGearCommand: {
+        case PropD5: {
             std::memcpy(m_gearCommand.data(), data, m_gearCommand.size());
             Record({now, propertyId, std::vector<std::uint8_t>(data, data + 10)});
             Job job;
@@ -568,13 +654,14 @@ void GatewaySimulator::WriteElements(std::uint8_t propertyId, std::uint16_t star
             data += 10;
             break;
         }
-        case PidDeviceTypes:
+        case PropD6:
             m_typeTable[slot] = *data++;
             break;
         default:
             break;
         }
     }
+    return S_OK;
 }
 
 // ---- function channel -------------------------------------------------------------------------
@@ -628,6 +715,12 @@ GatewaySimulator::Reply GatewaySimulator::FunctionReply(std::uint64_t nowMs, boo
         return BusyReply(m_jobs.front(), nowMs);
     if (m_faults.staysBusy)
         return {kReplyBusy, 0, 0};
+    if (m_faults.busyPolls) {
+        // Busy with something of its own for a number of polls, then idle again.
+        if (consume && --*m_faults.busyPolls == 0)
+            m_faults.busyPolls.reset();
+        return {kReplyBusy, 0, 0};
+    }
     if (m_held) {
         Reply r = *m_held;
         if (consume)
@@ -661,7 +754,14 @@ void GatewaySimulator::ClearReplies()
     m_held.reset();
 }
 
-void GatewaySimulator::WriteFunction(std::uint8_t function, std::uint8_t data1, std::uint8_t data2)
+bool GatewaySimulator::FunctionRunning() const
+{
+    if (m_faults.staysBusy || m_faults.busyPolls)
+        return true;
+    return std::any_of(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return job.function != 0; });
+}
+
+bool GatewaySimulator::WriteFunction(std::uint8_t function, std::uint8_t data1, std::uint8_t data2)
 {
     std::uint64_t now = m_clock.NowMs();
     switch (function) {
@@ -675,35 +775,30 @@ void GatewaySimulator::WriteFunction(std::uint8_t function, std::uint8_t data1, 
         ClearReplies();
         m_idle = {};
         m_sceneWritten = 0;
-        return;
+        return true;
     case FnWatchdog:
         if (m_watchdogDeadline)
             m_watchdogDeadline = now + m_timing.watchdogMs;
-        return;
+        return true;
     default:
         break;
     }
+    // One function at a time: a function written while another runs is refused, not queued.
+    if (FunctionRunning())
+        return false;
     ClearReplies();
-    if (m_faults.staysBusy) {
-        Job job;
-        job.function = function;
-        job.stuck = true;
-        job.busy = {function, data1, 0};
-        m_jobs.push_back(job);
-        return;
-    }
     switch (function) {
     case FnWriteScene:
         m_sceneWritten = data2 != 0 && data1 >= 1 && data1 <= 16 ? data1 : 0;
         m_idle = {0, data1, data2};
-        return;
+        return true;
     case FnEffect:
     case FnEffectStep:
     case FnEffectSpeed:
     case FnEffectQueryStep:
     case FnEffectQueryPass:
         EffectCommand(function, data1, data2, now);
-        return;
+        return true;
     case FnSearch:
     case FnDeleteGroups:
     case FnApplyGroupMask:
@@ -724,11 +819,11 @@ void GatewaySimulator::WriteFunction(std::uint8_t function, std::uint8_t data1, 
         job.data1 = data1;
         job.data2 = data2;
         Enqueue(job);
-        return;
+        return true;
     }
     default:
         // Unknown codes are taken and do nothing; the command log keeps them.
-        return;
+        return true;
     }
 }
 
@@ -798,6 +893,11 @@ void GatewaySimulator::Start(Job& job, std::uint64_t atMs)
         job.after = After::Sticky;
         job.busy = {job.function, d1, GearWorking};
         job.result = {job.function, d1, result};
+        if (m_faults.wrongEchoGear == d1) {
+            // The confirmation names another gear than the one the function was started for.
+            job.result.b1 = static_cast<std::uint8_t>(d1 % kGearCount + 1);
+            m_faults.wrongEchoGear.reset();
+        }
         break;
     }
     case FnResetAll:
@@ -916,6 +1016,12 @@ void GatewaySimulator::Complete(Job& job)
 void GatewaySimulator::ApplySearch(const Job& job, std::uint64_t uptoMs)
 {
     const auto& plan = *job.search;
+    for (std::size_t i : plan.fallenSilent) {
+        if (i < m_line.Size()) {
+            m_line[i].answers = false;
+            m_line[i].comparesBeforeSilence = -1;
+        }
+    }
     std::vector<std::size_t> found;
     int counted = 0, addressed = 0;
     for (const auto& e : plan.events) {

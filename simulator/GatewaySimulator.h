@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/HResult.h"
+#include "product/GatewayProtocol.h"
 #include "simulator/ControlGear.h"
 #include "simulator/DaliLine.h"
 #include "simulator/GatewayIdentity.h"
@@ -22,75 +23,8 @@
 class GatewaySimulator
 {
 public:
-    // Interface object types.
-    static constexpr std::uint16_t kObjectTypeDevice = 0;
-    static constexpr std::uint16_t kObjectTypeApplication = 3;
-    static constexpr std::uint16_t kObjectTypeDali = 50001;
-
-    enum PropertyId : std::uint8_t
-    {
-        PidObjectType = 1,
-        PidRunState = 6,
-        PidApplicationInfo = 13,
-        PidFunction = 0xD1,
-        PidRandomAddresses = 0xD2,
-        PidGroupMasks = 0xD3,
-        PidProjectId = 0xD4,
-        PidGearCommand = 0xD5,
-        PidDeviceTypes = 0xD6,
-    };
-
-    // Function codes written to 0xD1 (byte 0; bytes 1 and 2 are the data).
-    enum Function : std::uint8_t
-    {
-        FnSearch = 1,
-        FnDeleteGroups = 2,
-        FnApplyGroupMask = 3,
-        FnApplyRandomAddress = 4,
-        FnResetAll = 5,
-        FnSwitch = 10,
-        FnSetLevel = 12,
-        FnReadLevel = 13,
-        FnReadStatus = 14,
-        FnSwitchGroup = 20,
-        FnSetGroupLevel = 22,
-        FnReadChannelLevel = 23,
-        FnDimGroup = 24,
-        FnCallScene = 30,
-        FnWriteScene = 31,
-        FnWriteSceneValue = 32,
-        FnEffect = 40,
-        FnEffectStep = 41,
-        FnEffectSpeed = 42,
-        FnEffectQueryStep = 43,
-        FnEffectQueryPass = 44,
-        FnWatchdog = 60,
-        FnEnd = 255,
-    };
-
-    // Reply byte 0: the addressed DALI gear did not answer.
-    static constexpr std::uint8_t kReplyNoAnswer = 100;
     // Reply byte 0 while the gateway works on something that is not a function of its own (0xD5).
     static constexpr std::uint8_t kReplyBusy = 0xFF;
-
-    // Reply byte 2 of functions 3 and 4.
-    enum GearResult : std::uint8_t
-    {
-        GearWorking = 0,
-        GearDone = 1,
-        GearNoAnswer = 2,  // no gear answered at that random address or gear number
-        GearCollision = 3, // several gear answered
-        GearGroupFull = 4, // a group above 16 holds two gear already
-        GearBadNumber = 5, // gear number outside 1..64
-    };
-
-    // Byte 0 of a 0xD5 command.
-    enum TestFunction : std::uint8_t
-    {
-        TestSwitch = 1,
-        TestBlink = 2,
-        TestEmergencyLamps = 3,
-    };
 
     struct EffectDefinition
     {
@@ -142,14 +76,28 @@ public:
 
     // The live connection's view: KNX interface objects (object index, property id, start index,
     // element count; start index 0 reads the number of elements). Every call costs its bus time on
-    // the clock. ETS_E_DEVICE_NOT_FOUND when the gateway is off or the connection dropped,
-    // ETS_E_DEVICE_DENIED for an object, property or index it does not have.
+    // the clock. ETS_E_DEVICE_NOT_FOUND when the gateway is off, the connection dropped or an answer
+    // never came; ETS_E_DEVICE_DENIED, the device's negative answer, for an object, property, data
+    // type, index range or length it does not have, and for a function written to 0xD1 while
+    // another runs.
     HRESULT Connect();
     HRESULT ReadMaskVersion(std::uint16_t* maskVersion);
+    // As the host asks: with the property data type it expects and a buffer of exactly the size of
+    // the elements.
+    HRESULT ReadProperty(std::uint8_t objectIndex, std::uint8_t propertyId, std::int32_t propertyType,
+                         std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
+                         std::uint8_t* buffer);
+    HRESULT WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId, std::int32_t propertyType,
+                          std::uint16_t startIndex, std::uint16_t count, std::uint32_t size,
+                          const std::uint8_t* data, bool verify);
+    // As a request arrives over the bus, which carries no data type: a read's size is the room for
+    // the answer (at least the elements' size), a write's the length of its data.
     HRESULT ReadProperty(std::uint8_t objectIndex, std::uint8_t propertyId, std::uint16_t startIndex,
                          std::uint16_t count, std::uint32_t size, std::uint8_t* buffer);
     HRESULT WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId, std::uint16_t startIndex,
                           std::uint16_t count, std::uint32_t size, const std::uint8_t* data, bool verify);
+    // The property as the gateway has it now (objects move down when one is missing).
+    std::optional<protocol::PropertyShape> Shape(std::uint8_t objectIndex, std::uint8_t propertyId);
 
     Statistics Stats();
     void ResetStats();
@@ -181,32 +129,40 @@ private:
         After after = After::Idle;
         std::optional<DaliSearchPlan> search;
     };
-    struct Shape
+    struct Access
     {
-        std::uint32_t elementSize;
-        std::uint16_t elements;
-        bool writable;
+        std::uint8_t objectIndex;
+        std::uint8_t propertyId;
+        bool typed; // the host gave the data type and expects exactly the elements' size
+        std::int32_t type;
+        std::uint16_t startIndex;
+        std::uint16_t count;
+        std::uint32_t size;
+        bool write;
     };
 
     std::vector<std::uint16_t> ObjectTypes() const;
-    static std::optional<Shape> ShapeOf(std::uint16_t objectType, std::uint8_t propertyId);
+    ControlGear* GearByNumber(std::uint32_t gearNumber);
     HRESULT Reach();
+    HRESULT NoAnswer();
     void ChargeAccess(std::uint32_t bytes, bool write);
     std::uint64_t TakeChargedMs();
     void PassTime(std::uint64_t ms);
-    HRESULT Resolve(std::uint8_t objectIndex, std::uint8_t propertyId, std::uint16_t startIndex,
-                    std::uint16_t count, std::uint32_t size, bool write, std::uint16_t* objectType,
-                    Shape* shape);
+    HRESULT Resolve(const Access& access, std::uint16_t* objectType, protocol::PropertyShape* shape);
+    HRESULT Read(const Access& access, std::uint8_t* buffer);
+    HRESULT Write(const Access& access, const std::uint8_t* data, bool verify);
     void ReadElements(std::uint16_t objectType, std::uint8_t propertyId, std::uint16_t startIndex,
                       std::uint16_t count, std::uint8_t* out, bool consume);
-    void WriteElements(std::uint8_t propertyId, std::uint16_t startIndex, std::uint16_t count,
-                       const std::uint8_t* data);
+    HRESULT WriteElements(std::uint8_t propertyId, std::uint16_t startIndex, std::uint16_t count,
+                          const std::uint8_t* data);
 
     void Record(Command command);
     void Settle(std::uint64_t nowMs);
     Reply FunctionReply(std::uint64_t nowMs, bool consume);
     Reply BusyReply(const Job& job, std::uint64_t nowMs) const;
-    void WriteFunction(std::uint8_t function, std::uint8_t data1, std::uint8_t data2);
+    bool FunctionRunning() const;
+    // False when the gateway refuses the function because another one runs.
+    bool WriteFunction(std::uint8_t function, std::uint8_t data1, std::uint8_t data2);
     void Enqueue(Job job);
     void Start(Job& job, std::uint64_t atMs);
     void Complete(Job& job);

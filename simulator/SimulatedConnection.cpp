@@ -57,20 +57,21 @@ HRESULT SimulatedConnection::get_DeviceInfo(IEtsDeviceInfo** info)
 }
 
 HRESULT SimulatedConnection::ReadProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
-                                          std::int32_t /*propertyType*/, std::uint16_t startIndex,
+                                          std::int32_t propertyType, std::uint16_t startIndex,
                                           std::uint16_t count, std::uint32_t size, std::uint8_t* buffer)
 {
     if (!m_open)
         return kNotOpen;
-    return m_gateway->ReadProperty(objectIndex, propertyId, startIndex, count, size, buffer);
+    return m_gateway->ReadProperty(objectIndex, propertyId, propertyType, startIndex, count, size, buffer);
 }
 
 HRESULT SimulatedConnection::WriteProperty(std::uint8_t objectIndex, std::uint8_t propertyId,
-                                           std::int32_t /*propertyType*/, std::uint16_t startIndex,
+                                           std::int32_t propertyType, std::uint16_t startIndex,
                                            std::uint16_t count, std::uint32_t size,
                                            const std::uint8_t* buffer, std::int16_t verify)
 {
     if (!m_open)
         return kNotOpen;
-    return m_gateway->WriteProperty(objectIndex, propertyId, startIndex, count, size, buffer, verify != 0);
+    return m_gateway->WriteProperty(objectIndex, propertyId, propertyType, startIndex, count, size, buffer,
+                                    verify != 0);
 }

@@ -17,6 +17,13 @@ constexpr SimulatorFaultInfo kFaults[] = {
     {SimulatorFault::NoDaliObject, "no-dali-object", "no DALI object"},
     {SimulatorFault::OtherProjectId, "other-project-id", "another project identification"},
     {SimulatorFault::NotPresent, "not-present", "the gateway is switched off"},
+    {SimulatorFault::ConnectionBlips, "connection-blips", "one access after this many goes unanswered"},
+    {SimulatorFault::BusyPolls, "busy-polls", "the gateway is busy for this many polls"},
+    {SimulatorFault::SilentMidSearch, "silent-mid-search", "this gear falls silent during the search"},
+    {SimulatorFault::WrongEcho, "wrong-echo", "the download confirmation of this gear names another"},
+    {SimulatorFault::LostConfirmation, "lost-confirmation", "the confirmation of this function is lost"},
+    {SimulatorFault::NeedsCompatibilityMode, "needs-compatibility",
+     "this gear (0 all) is found only in the compatibility mode"},
 };
 } // namespace
 

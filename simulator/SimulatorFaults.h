@@ -24,6 +24,13 @@ enum class SimulatorFault : int
     NoDaliObject = 11,           // the DALI object is missing
     OtherProjectId = 12,         // the project identification reads differently (0: each word + 1)
     NotPresent = 13,             // switched off: opening fails with "device not found"
+    // Transient faults: each happens once, or for a while, and the gateway carries on.
+    ConnectionBlips = 14,        // n: after n more property accesses one goes unanswered, then all is well
+    BusyPolls = 15,              // n: the function channel is busy for the next n polls (refusing functions)
+    SilentMidSearch = 16,        // gear n answers the first COMPARE of a search, then falls silent for good
+    WrongEcho = 17,              // gear n: the next download confirmation for it names another gear
+    LostConfirmation = 18,       // function n (0 any): taken, but its write confirmation is lost once
+    NeedsCompatibilityMode = 19, // gear n (0 every gear) answers a COMPARE only when it is sent twice
 };
 
 // The switches as the gateway holds them. Set and cleared through GatewaySimulator::Inject and
@@ -42,6 +49,10 @@ struct SimulatorFaults
     bool noDaliObject = false;
     std::optional<std::uint32_t> otherProjectId;
     bool notPresent = false;
+    std::optional<std::uint32_t> accessesBeforeBlip;
+    std::optional<std::uint32_t> busyPolls;
+    std::optional<std::uint32_t> wrongEchoGear;
+    std::optional<std::uint32_t> lostConfirmation;
 
     bool Dropped() const { return accessesBeforeDrop && *accessesBeforeDrop == 0; }
 };

@@ -16,6 +16,8 @@ struct SimulatorTiming
     std::uint32_t accessBaseUs = 87'000;
     std::uint32_t accessPerByteUs = 1'354;
     std::uint32_t openMs = 100;
+    // The host's wait for an answer that never comes, before it gives up on the access.
+    std::uint32_t noAnswerMs = 3'000;
 
     // Test commands on 0xD5 end by themselves unless the watchdog is retriggered in time.
     std::uint32_t watchdogMs = 60'000;
@@ -31,7 +33,7 @@ struct SimulatorTiming
     {
         SimulatorTiming t;
         t.frameMs = t.frameWithAnswerMs = t.resetSettleMs = 0;
-        t.accessBaseUs = t.accessPerByteUs = t.openMs = 0;
+        t.accessBaseUs = t.accessPerByteUs = t.openMs = t.noAnswerMs = 0;
         return t;
     }
 };

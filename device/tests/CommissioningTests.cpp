@@ -42,12 +42,12 @@ TEST(Commissioning, FullRunLeavesTheLineAsProjected)
     Rig rig(line);
     ASSERT_TRUE(rig.Connect());
 
-    std::array<std::int32_t, 64> addresses{};
-    std::array<std::uint8_t, 64> types{};
-    int counter2 = -1;
-    rig.connection->SearchDaliEvgs("Search", false, addresses, &types, &counter2);
+    CDaliSearchResult search = rig.connection->SearchDaliEvgs("Search", false);
+    ASSERT_TRUE(search.Succeeded());
     EXPECT_TRUE(rig.prompt.boxes.empty());
-    EXPECT_EQ(counter2, 64);
+    EXPECT_EQ(search.counterB, 64);
+    const auto& addresses = search.addresses;
+    const auto& types = search.types;
     std::map<std::int32_t, std::uint8_t> found;
     for (int n = 0; n < 64; ++n)
         found[addresses[static_cast<std::size_t>(n)]] = types[static_cast<std::size_t>(n)];
@@ -99,9 +99,9 @@ TEST(Commissioning, FullRunLeavesTheLineAsProjected)
         EXPECT_EQ(type, typeList[m]);
     }
     // A second search finds every gear under its projected number.
-    rig.connection->SearchDaliEvgs("Search", false, addresses, &types, nullptr);
+    search = rig.connection->SearchDaliEvgs("Search", false);
     for (int m = 1; m <= 64; ++m)
-        EXPECT_EQ(addresses[static_cast<std::size_t>(m - 1)], numbers[m]);
+        EXPECT_EQ(search.addresses[static_cast<std::size_t>(m - 1)], numbers[m]);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
@@ -138,15 +138,13 @@ TEST(Commissioning, SearchOfAnEmptyLineReadsEveryTable)
     rig.Host().onRead = [&](std::uint8_t pid, std::uint8_t*) {
         ++reads[pid];
     };
-    std::array<std::int32_t, 64> addresses;
-    addresses.fill(7);
-    std::array<std::uint8_t, 64> types;
-    types.fill(7);
-    rig.connection->SearchDaliEvgs("Search", false, addresses, &types, nullptr);
+    const CDaliSearchResult search = rig.connection->SearchDaliEvgs("Search", false);
+    EXPECT_TRUE(search.Succeeded());
     EXPECT_EQ(reads[0xD2], 22);
     EXPECT_EQ(reads[0xD6], 8);
-    EXPECT_TRUE(std::all_of(addresses.begin(), addresses.end(), [](std::int32_t a) { return a == 0; }));
-    EXPECT_TRUE(std::all_of(types.begin(), types.end(), [](std::uint8_t t) { return t == 0; }));
+    EXPECT_TRUE(
+        std::all_of(search.addresses.begin(), search.addresses.end(), [](std::int32_t a) { return a == 0; }));
+    EXPECT_TRUE(std::all_of(search.types.begin(), search.types.end(), [](std::uint8_t t) { return t == 0; }));
 }
 
 // The slower search of old gear runs past the overall limit as long as it keeps finding gear.
@@ -158,11 +156,12 @@ TEST(Commissioning, CompatibilitySearchOutlivesTheLimitWhileFinding)
     Rig rig(MakeLine(64), slowLine);
     ASSERT_TRUE(rig.Connect());
     const std::uint64_t start = rig.clock.NowMs();
-    std::array<std::int32_t, 64> addresses{};
-    rig.connection->SearchDaliEvgs("Search", true, addresses, nullptr, nullptr);
+    const CDaliSearchResult search = rig.connection->SearchDaliEvgs("Search", true);
+    EXPECT_TRUE(search.Succeeded());
     EXPECT_GT(rig.clock.NowMs() - start, 300'000u);
     EXPECT_TRUE(rig.prompt.boxes.empty());
-    EXPECT_TRUE(std::none_of(addresses.begin(), addresses.end(), [](std::int32_t a) { return a == 0; }));
+    EXPECT_TRUE(std::none_of(search.addresses.begin(), search.addresses.end(),
+                             [](std::int32_t a) { return a == 0; }));
 }
 
 TEST(Commissioning, DeleteAndResetClearTheLine)
@@ -201,8 +200,8 @@ TEST(Commissioning, SceneValuesAreStoredAndRecalled)
     EXPECT_EQ(rig.gateway->FunctionsWritten().size(), functions.size());
 }
 
-// A channel the gateway gives no value for is not read: it neither keeps a value nor takes the one
-// of the channel before it.
+// A channel the gateway gives no value for is not read: it keeps its value rather than taking the
+// one of the channel before it, and the read fails naming it.
 TEST(Commissioning, ReadSceneValuesReportsChannelsWithoutValue)
 {
     auto line = NumberedLine(3);
@@ -217,10 +216,19 @@ TEST(Commissioning, ReadSceneValuesReportsChannelsWithoutValue)
             b[0] = 0;
     });
     CEtsLifeDeviceConnection::ChannelValues values{{33, 7}, {35, 7}, {34, 7}, {40, 7}};
-    std::set<int> notRead;
-    EXPECT_TRUE(rig.connection->ReadSceneValues(1, {}, values, "Scene", "Read", &notRead));
-    EXPECT_EQ(values, (CEtsLifeDeviceConnection::ChannelValues{{33, 120}, {34, 40}}));
+    std::set<int> notRead{99};
+    EXPECT_FALSE(rig.connection->ReadSceneValues(1, {{35, "[3] Desk"}}, values, "Scene", "Read", &notRead));
+    EXPECT_EQ(values, (CEtsLifeDeviceConnection::ChannelValues{{33, 120}, {34, 40}, {35, 7}, {40, 7}}));
     EXPECT_EQ(notRead, (std::set<int>{35, 40}));
+    EXPECT_EQ(rig.BoxTexts(), std::vector<std::string>{"Scene:\nNo value was read for:\n[3] Desk\n40"});
+
+    // All read: success, nothing listed.
+    rig.Host().onRead = nullptr;
+    rig.prompt.boxes.clear();
+    values = {{33, 0}, {35, 0}};
+    EXPECT_TRUE(rig.connection->ReadSceneValues(1, {}, values, "Scene", "Read", &notRead));
+    EXPECT_EQ(values, (CEtsLifeDeviceConnection::ChannelValues{{33, 120}, {35, 90}}));
+    EXPECT_TRUE(notRead.empty());
     EXPECT_TRUE(rig.prompt.boxes.empty());
 }
 
@@ -258,11 +266,8 @@ bool RunStage(Rig& rig, Stage stage)
     auto& c = *rig.connection;
     const auto line = rig.gateway->GearSnapshot();
     switch (stage) {
-    case Stage::Search: {
-        std::array<std::int32_t, 64> addresses{};
-        c.SearchDaliEvgs("Search", false, addresses, nullptr, nullptr);
-        return true;
-    }
+    case Stage::Search:
+        return c.SearchDaliEvgs("Search", false).Succeeded();
     case Stage::Numbers: {
         // Gear 1 and 2 swap their numbers.
         CEtsLifeDeviceConnection::NumberList numbers;
@@ -287,7 +292,8 @@ bool RunStage(Rig& rig, Stage stage)
         return c.WriteSceneValues(2, {}, {{33, 10}, {34, 20}}, "Scene", "Save");
     case Stage::SceneRead: {
         CEtsLifeDeviceConnection::ChannelValues values{{33, 0}, {34, 0}};
-        return c.ReadSceneValues(2, {}, values, "Scene", "Read");
+        std::set<int> notRead;
+        return c.ReadSceneValues(2, {}, values, "Scene", "Read", &notRead);
     }
     }
     return false;
@@ -298,10 +304,10 @@ void Inject(Rig& rig, SimulatorFault fault, std::uint32_t value = 0)
     rig.gateway->Inject(fault, value);
 }
 
-// The gateway gets stuck once the function for that gear has started.
+// The gateway gets stuck once it has taken the function for that gear.
 void HangAtGear(Rig& rig, std::uint8_t function, std::uint8_t gear)
 {
-    rig.Host().onWrite = [&rig, function, gear](std::uint8_t pid, const std::uint8_t* data) {
+    rig.Host().afterWrite = [&rig, function, gear](std::uint8_t pid, const std::uint8_t* data) {
         if (pid == 0xD1 && data[0] == function && data[1] == gear)
             rig.gateway->Inject(SimulatorFault::StaysBusy);
     };
@@ -317,10 +323,7 @@ TEST_P(StageFaults, EndWithTheReportAndNoSuccess)
     ASSERT_TRUE(rig.Connect());
     c.arrange(rig);
     const auto before = rig.gateway->FunctionsWritten().size();
-    const bool result = RunStage(rig, c.stage);
-    if (c.stage != Stage::Search) {
-        EXPECT_FALSE(result);
-    }
+    EXPECT_FALSE(RunStage(rig, c.stage));
     EXPECT_EQ(rig.BoxTexts(), c.reports);
     const auto functions = rig.gateway->FunctionsWritten();
     switch (c.ends) {
@@ -346,6 +349,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SearchStaysBusy",
                   Stage::Search,
                   [](Rig& r) { Inject(r, SimulatorFault::StaysBusy); },
+                  {"Search:\nTimeout\n"},
+                  Ends::Running},
+        FaultCase{"SearchHangs",
+                  Stage::Search,
+                  [](Rig& r) { HangAtGear(r, 1, 0); },
                   {"Search:\nInternal error"},
                   Ends::Running},
         FaultCase{"SearchCancelled",

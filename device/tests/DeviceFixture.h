@@ -4,7 +4,7 @@
 
 #include "device/EtsLifeDeviceConnection.h"
 #include "model/tests/GatewayFixture.h"
-#include "simulator/SimulatedConnection.h"
+#include "simulator/tests/HostLink.h"
 
 #include <functional>
 #include <memory>
@@ -133,12 +133,13 @@ class TappedConnection final : public ComObject<IEtsLifeDeviceConnection>
 {
 public:
     explicit TappedConnection(std::shared_ptr<GatewaySimulator> gateway)
-        : simulated(MakeComObject<SimulatedConnection>(std::move(gateway)))
+        : simulated(hostlink::Connect(std::move(gateway)))
     {}
-    ComPtr<SimulatedConnection> simulated;
+    ComPtr<hostlink::Connection> simulated;
     int closes = 0;
     std::function<void(std::uint8_t propertyId, std::uint8_t* buffer)> onRead;
     std::function<void(std::uint8_t propertyId, const std::uint8_t* data)> onWrite;
+    std::function<void(std::uint8_t propertyId, const std::uint8_t* data)> afterWrite; // once taken
     std::function<HRESULT(std::uint8_t propertyId)> readFailure; // S_OK: the read goes through
 
     HRESULT Open() override { return simulated->Open(); }
@@ -168,8 +169,11 @@ public:
     {
         if (onWrite)
             onWrite(propertyId, buffer);
-        return simulated->WriteProperty(objectIndex, propertyId, propertyType, startIndex, count, size,
-                                        buffer, verify);
+        HRESULT hr = simulated->WriteProperty(objectIndex, propertyId, propertyType, startIndex, count, size,
+                                              buffer, verify);
+        if (SUCCEEDED(hr) && afterWrite)
+            afterWrite(propertyId, buffer);
+        return hr;
     }
 };
 

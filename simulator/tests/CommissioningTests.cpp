@@ -79,7 +79,7 @@ TEST(SimulatorSearch, InstantTimingTakesNoTimeAtAll)
     EXPECT_EQ(plugin.pauses, 0);
     EXPECT_EQ(result.counters.back(), (std::pair<int, int>{64, 64}));
     auto numbers = plugin.Download(4, {{64, result.addresses[0]}});
-    EXPECT_EQ(numbers[64], GatewaySimulator::GearDone);
+    EXPECT_EQ(numbers[64], protocol::GearDone);
     EXPECT_EQ(plugin.clock.NowMs(), start);
 }
 
@@ -157,7 +157,7 @@ TEST(SimulatorDownload, NumbersAndGroupMasksLeaveTheLineAsProjected)
         numbers.emplace(i, 0); // the old numbers are free now
     auto numberResults = plugin.Download(4, numbers, types);
     for (auto [gear, result] : numberResults)
-        EXPECT_EQ(result, GatewaySimulator::GearDone) << gear;
+        EXPECT_EQ(result, protocol::GearDone) << gear;
     ASSERT_EQ(numberResults.size(), numbers.size());
 
     std::map<int, std::uint32_t> masks{
@@ -165,7 +165,7 @@ TEST(SimulatorDownload, NumbersAndGroupMasksLeaveTheLineAsProjected)
     };
     auto groupResults = plugin.Download(3, masks);
     for (auto [gear, result] : groupResults)
-        EXPECT_EQ(result, GatewaySimulator::GearDone) << gear;
+        EXPECT_EQ(result, protocol::GearDone) << gear;
     EXPECT_EQ(plugin.gateway->FunctionsWritten().back(), 255);
     EXPECT_EQ(plugin.ReadD1()[0], 0);
 
@@ -196,22 +196,22 @@ TEST(SimulatorDownload, GearThatCannotTakeTheirValuesReportErrorsAndTheRestGoesO
     ASSERT_TRUE(found.finished);
 
     auto numberResults = plugin.Download(4, {{5, 0x777777}, {6, found.addresses[0]}});
-    EXPECT_EQ(numberResults[5], GatewaySimulator::GearNoAnswer);
-    EXPECT_EQ(numberResults[6], GatewaySimulator::GearDone);
+    EXPECT_EQ(numberResults[5], protocol::GearNoAnswer);
+    EXPECT_EQ(numberResults[6], protocol::GearDone);
 
     // Group 17 takes two gear; a third is refused, and a gear number nobody holds does not answer.
     auto groupResults = plugin.Download(3, {{2, 0x10000}, {3, 0x10000}, {4, 0x10001}, {1, 0x1}, {6, 0x2}});
-    EXPECT_EQ(groupResults[2], GatewaySimulator::GearDone);
-    EXPECT_EQ(groupResults[3], GatewaySimulator::GearDone);
-    EXPECT_EQ(groupResults[4], GatewaySimulator::GearGroupFull);
-    EXPECT_EQ(groupResults[1], GatewaySimulator::GearNoAnswer); // its gear moved to 6
-    EXPECT_EQ(groupResults[6], GatewaySimulator::GearDone);
+    EXPECT_EQ(groupResults[2], protocol::GearDone);
+    EXPECT_EQ(groupResults[3], protocol::GearDone);
+    EXPECT_EQ(groupResults[4], protocol::GearGroupFull);
+    EXPECT_EQ(groupResults[1], protocol::GearNoAnswer); // its gear moved to 6
+    EXPECT_EQ(groupResults[6], protocol::GearDone);
     EXPECT_EQ(plugin.gateway->GearAt(4)->groups, 0);
     EXPECT_EQ(plugin.gateway->GearAt(6)->groups, 0x2);
 
     // Numbers outside 1..64 are refused at once.
     plugin.WriteD1(4, 0);
-    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{4, 0, GatewaySimulator::GearBadNumber}));
+    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{4, 0, protocol::GearBadNumber}));
     plugin.WriteD1(255);
 }
 
@@ -222,11 +222,11 @@ TEST(SimulatorDownload, PerGearReplyStaysUntilTheNextFunction)
     ASSERT_TRUE(plugin.Search().finished);
     plugin.Write(plugin.daliIndex, 0xD3, 1, 1, {0x05, 0, 0, 0});
     plugin.WriteD1(3, 1, 0);
-    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, GatewaySimulator::GearWorking}));
+    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, protocol::GearWorking}));
     plugin.Pause();
-    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, GatewaySimulator::GearDone}));
+    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, protocol::GearDone}));
     plugin.Pause();
-    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, GatewaySimulator::GearDone}));
+    EXPECT_EQ(plugin.ReadD1(), (PluginSide::Reply{3, 1, protocol::GearDone}));
     // A download that is not ended keeps the channel from looking idle.
     EXPECT_FALSE(plugin.WaitIdle());
     plugin.WriteD1(255);

@@ -35,41 +35,62 @@ TEST(SimulatedConnection, ReportsTheConfiguredIdentityAndRunState)
               (std::vector<std::uint8_t>{0x12, 0x34, 0xAB, 0xCD, 0x21}));
 }
 
-TEST(SimulatedConnection, PropertyAccessFollowsInterfaceObjectRules)
+// Every access is checked against the gateway's table as a real device and the host's connection
+// check it: a negative answer for what the gateway does not have, no answer for a write too long for
+// one telegram.
+TEST(SimulatedConnection, PropertyAccessFollowsTheGatewaysTable)
 {
     PluginSide plugin;
     ASSERT_EQ(plugin.OpenAndScan(), S_OK);
     const std::uint8_t app = plugin.applicationIndex, dali = plugin.daliIndex;
+    constexpr HRESULT kDenied = ETS_E_DEVICE_DENIED;
     struct Case
     {
         const char* what;
         bool write;
         std::uint8_t object, pid;
+        std::int32_t type;
         std::uint16_t start, count;
         std::uint32_t size;
         HRESULT expected;
     } cases[] = {
-        {"gear 64 of 0xD2", false, dali, 0xD2, 64, 1, 3, S_OK},
-        {"past gear 64", false, dali, 0xD2, 63, 3, 9, ETS_E_DEVICE_DENIED},
-        {"a property the object lacks", false, app, 0xD1, 1, 1, 3, ETS_E_DEVICE_DENIED},
-        {"an unknown property", false, dali, 0xD7, 1, 1, 1, ETS_E_DEVICE_DENIED},
-        {"a buffer too small", false, dali, 0xD3, 1, 2, 7, E_INVALIDARG},
-        {"no elements", false, dali, 0xD6, 1, 0, 0, E_INVALIDARG},
-        {"writing the object type", true, dali, 1, 1, 1, 2, ETS_E_DEVICE_DENIED},
-        {"writing the run state", true, app, 6, 1, 1, 1, ETS_E_DEVICE_DENIED},
-        {"writing the element count", true, dali, 0xD2, 0, 1, 2, ETS_E_DEVICE_DENIED},
-        {"writing gear 64 of 0xD3", true, dali, 0xD3, 64, 1, 4, S_OK},
+        {"gear 64 of 0xD2", false, dali, 0xD2, 19, 64, 1, 3, S_OK},
+        {"three addresses", false, dali, 0xD2, 19, 1, 3, 9, S_OK},
+        {"past gear 64", false, dali, 0xD2, 19, 63, 3, 9, kDenied},
+        {"a property the object lacks", false, app, 0xD1, 19, 1, 1, 3, kDenied},
+        {"an unknown property", false, dali, 0xD7, 17, 1, 1, 1, kDenied},
+        {"a type the property does not have", false, dali, 0xD2, 99, 1, 1, 3, kDenied},
+        {"the run state as a number", false, app, 6, 4, 1, 1, 1, kDenied},
+        {"a buffer too small", false, dali, 0xD3, 20, 1, 2, 7, kDenied},
+        {"a buffer too large", false, dali, 0xD6, 17, 1, 8, 9, kDenied},
+        {"more than one telegram holds", false, dali, 0xD2, 19, 1, 21, 63, kDenied},
+        {"no elements", false, dali, 0xD6, 17, 1, 0, 0, kDenied},
+        {"writing the object type", true, dali, 1, 4, 1, 1, 2, kDenied},
+        {"writing the run state", true, app, 6, 0, 1, 1, 1, kDenied},
+        {"writing the element count", true, dali, 0xD2, 19, 0, 1, 2, kDenied},
+        {"writing gear 64 of 0xD3", true, dali, 0xD3, 20, 64, 1, 4, S_OK},
+        {"writing masks with type 0", true, dali, 0xD3, 0, 1, 10, 40, kDenied},
+        {"writing a part of an element", true, dali, 0xD3, 20, 1, 1, 3, kDenied},
+        {"writing more than a telegram holds", true, dali, 0xD3, 20, 1, 10, 40, ETS_E_DEVICE_NOT_FOUND},
     };
     for (const auto& c : cases) {
-        std::vector<std::uint8_t> buffer(16, 0);
-        HRESULT hr = c.write ? plugin.connection->WriteProperty(c.object, c.pid, 0, c.start, c.count, c.size,
-                                                                buffer.data(), 0)
-                             : plugin.Read(c.object, c.pid, c.start, c.count, c.size, buffer.data());
+        std::vector<std::uint8_t> buffer(64, 0);
+        HRESULT hr = c.write ? plugin.connection->WriteProperty(c.object, c.pid, c.type, c.start, c.count,
+                                                                c.size, buffer.data(), 0)
+                             : plugin.connection->ReadProperty(c.object, c.pid, c.type, c.start, c.count,
+                                                               c.size, buffer.data());
         EXPECT_EQ(hr, c.expected) << c.what;
     }
     std::uint8_t elements[2]{};
     ASSERT_EQ(plugin.Read(dali, 0xD2, 0, 1, 2, elements), S_OK);
     EXPECT_EQ(elements[0] << 8 | elements[1], 64);
+
+    // A request from the bus carries no data type; its answer may have room to spare.
+    std::uint8_t answer[16]{};
+    EXPECT_EQ(plugin.gateway->ReadProperty(dali, 0xD2, 1, 3, sizeof answer, answer), S_OK);
+    EXPECT_EQ(plugin.gateway->ReadProperty(dali, 0xD2, 1, 3, 8, answer), E_INVALIDARG);
+    EXPECT_EQ(plugin.gateway->ReadProperty(dali, 0xD2, 1, 4, sizeof answer, answer), kDenied);
+    EXPECT_EQ(plugin.gateway->Shape(dali, 0xD2)->elementSize, 3);
 }
 
 TEST(SimulatedConnection, TablesKeepTheirByteOrder)

@@ -77,7 +77,7 @@ TEST(SimulatorGearCommands, GroupsSwitchDimAndReadThroughTheirMembers)
     // Gear 1, 2 in DALI group 1; gear 3, 4 in the gateway's group 17; gear 5 in both.
     line.Download(3, {{1, 0x1}, {2, 0x1}, {3, 0x10000}, {4, 0x10000}});
     auto full = line.Download(3, {{5, 0x10001}});
-    EXPECT_EQ(full[5], GatewaySimulator::GearGroupFull);
+    EXPECT_EQ(full[5], protocol::GearGroupFull);
     line.Download(3, {{5, 0x1}});
 
     auto levels = [&] {

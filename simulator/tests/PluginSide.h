@@ -4,7 +4,7 @@
 
 #include "platform/Clock.h"
 #include "simulator/DemoLine.h"
-#include "simulator/SimulatedConnection.h"
+#include "simulator/tests/HostLink.h"
 
 #include <array>
 #include <cstdint>
@@ -30,18 +30,27 @@ struct PluginSide
     {
         for (const auto& g : gear)
             gateway->AddGear(g);
-        connection = MakeComObject<SimulatedConnection>(gateway);
+        connection = hostlink::Connect(gateway);
     }
 
+    // The data type the plug-in names for a property, as the gateway's table has it.
+    static std::int32_t TypeOf(std::uint8_t pid)
+    {
+        for (const auto& p : protocol::kProperties) {
+            if (p.id == pid)
+                return p.type;
+        }
+        return protocol::PDT_CONTROL;
+    }
     HRESULT Read(std::uint8_t object, std::uint8_t pid, std::uint16_t start, std::uint16_t count,
                  std::uint32_t size, std::uint8_t* buffer)
     {
-        return connection->ReadProperty(object, pid, 0, start, count, size, buffer);
+        return connection->ReadProperty(object, pid, TypeOf(pid), start, count, size, buffer);
     }
     HRESULT Write(std::uint8_t object, std::uint8_t pid, std::uint16_t start, std::uint16_t count,
                   std::vector<std::uint8_t> data, bool verify = false)
     {
-        return connection->WriteProperty(object, pid, 0, start, count,
+        return connection->WriteProperty(object, pid, TypeOf(pid), start, count,
                                          static_cast<std::uint32_t>(data.size()), data.data(),
                                          verify ? 1 : 0);
     }
@@ -111,7 +120,7 @@ struct PluginSide
                 out.result = 0;
                 return out;
             }
-            if (r[0] == GatewaySimulator::kReplyNoAnswer) {
+            if (r[0] == protocol::kReplyNoAnswer) {
                 out.result = 2;
                 return out;
             }
