@@ -1,8 +1,10 @@
 // Search and download of 64 gear on the simulated line in virtual time: property accesses and bus
-// time of the procedures next to the least time the protocol could take for the same work.
+// time of the procedures next to the least time the protocol could take for the same work. Built a
+// second time with the gateway reached over KNXnet/IP through its tunnelling server on loopback.
 #include "device/tests/DeviceFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -61,6 +63,7 @@ int main()
         functions.emplace_back(data[0], 0.0);
     };
     const std::uint64_t start = rig.clock.NowMs();
+    [[maybe_unused]] const auto wallStart = std::chrono::steady_clock::now();
 
     const CDaliSearchResult search = rig.connection->SearchDaliEvgs("Search", false);
     const auto& addresses = search.addresses;
@@ -94,6 +97,12 @@ int main()
     // late, and each of the 128 per-gear results is polled back to back, so it is seen up to one
     // read (about 0.09 s) late. Those allowances come to about 12.5 s against a bound of about 214 s
     // (1.06); a single extra pause per gear would already add 64 s (1.3).
+#ifdef VELTRONA_KNXNET_LOOPBACK
+    std::printf("wall time:       %.2f s (tunnel on loopback)\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+    std::printf("commissioning over KNXnet/IP: ratio %.2f (goal <= 1.1)\n", elapsedMs / bound);
+#else
     std::printf("commissioning: ratio %.2f (goal <= 1.1)\n", elapsedMs / bound);
+#endif
     return ok ? 0 : 1;
 }

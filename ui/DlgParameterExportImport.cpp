@@ -137,11 +137,7 @@ void CDlgParameterExportImport::OnBnClickedBtnImport()
     CDlgProgressControl progress(Main().GetWindow());
     CWindowExchangeView view(Main());
     CXmlDomExportImport exchange(Model(), &UiServices::Prompt(), &progress, &view);
-    if (!exchange.ImportXmlFile(file.toStdString(), withGroupAddresses)) {
+    // What the file held and the import could not take, the import shows itself.
+    if (!exchange.ImportXmlFile(file.toStdString(), withGroupAddresses))
         ShowFailure(948, "Error in import", exchange.GetErrorText());
-        return;
-    }
-    if (!exchange.GetLeftOut().empty())
-        UiServices::Prompt().Ask(caption.toStdString(), exchange.GetLeftOut() + ".", PromptButtons::Ok,
-                                 PromptIcon::Information);
 }

@@ -29,8 +29,9 @@ constexpr VeltronaCommand kCommands[] = {
     {"demo", "", "print the path of the demo project, creating it on first use", &CommandDemo},
     {"open", "[PROJECT] [--edit]", "open a project (the demo without one) in the host window", &CommandOpen},
     {"export", "PROJECT FILE.xml", "write the gateway's configuration to an exchange file", &CommandExport},
-    {"import", "PROJECT FILE.xml [--without-group-addresses]",
-     "replace the gateway's configuration by an exchange file's; saved only when the whole file is taken",
+    {"import", "PROJECT FILE.xml [--without-group-addresses] [--strict]",
+     "replace the gateway's configuration by an exchange file's and list what was not taken; --strict "
+     "refuses a file with such entries and leaves the project unchanged",
      &CommandImport},
 };
 
@@ -179,7 +180,7 @@ public:
             return false;
         }
         if (FAILED(m_session->BeginEditing())) {
-            context.Fail("The project '" + path + "' cannot be edited.");
+            context.Fail("The project '" + path + "' cannot be edited: " + m_session->Store().LastError());
             return false;
         }
         m_model = std::make_unique<CEtsDbManagement>(m_session->Device().Get());
@@ -227,10 +228,12 @@ int CommandExport(CommandContext& context, std::span<const std::string> argument
 int CommandImport(CommandContext& context, std::span<const std::string> arguments)
 {
     std::vector<std::string> files;
-    bool withGroupAddresses = true;
+    bool withGroupAddresses = true, strict = false;
     for (const std::string& argument : arguments) {
         if (argument == "--without-group-addresses")
             withGroupAddresses = false;
+        else if (argument == "--strict")
+            strict = true;
         else
             files.push_back(argument);
     }
@@ -243,6 +246,19 @@ int CommandImport(CommandContext& context, std::span<const std::string> argument
     CXmlDomExportImport importer(model);
     if (!importer.ImportXmlFile(files[1], withGroupAddresses))
         return context.Fail(importer.GetErrorText() + " The project is unchanged.");
+    // What the file held and the gateway did not take, one entry a line.
+    const std::string failures = importer.GetFailures();
+    auto list = [&](std::ostream& stream) {
+        for (const std::string& entry : importer.GetNotTaken())
+            stream << "  " << entry << "\n";
+        if (!failures.empty())
+            stream << "  group addresses that could not be associated: " << failures << "\n";
+    };
+    if (strict && (!importer.GetNotTaken().empty() || !failures.empty())) {
+        context.Err() << "veltrona: not imported:\n";
+        list(context.Err());
+        return context.Fail("the file is refused (--strict); the project is unchanged.");
+    }
     // What the main window's OK does after a change: the gateway learns that its configuration is
     // out of date by a new project identity, and hidden objects go back to their standard flags.
     const std::tm today = DefaultClock().LocalTime();
@@ -250,13 +266,12 @@ int CommandImport(CommandContext& context, std::span<const std::string> argument
     model.SetParameterLong(722, today.tm_mday * 256 + today.tm_mon + 1);
     model.SetParameterLong(723, today.tm_year + 1900);
     model.ResetInvisibleNonStandardObjects();
-    const std::string failures = importer.GetFailures(), leftOut = importer.GetLeftOut();
     if (!session.Commit())
         return context.Fail("The imported configuration cannot be saved; the project is unchanged.");
-    if (!leftOut.empty())
-        context.Err() << "veltrona: " << leftOut << "\n";
-    if (!failures.empty())
-        context.Err() << "veltrona: these group addresses could not be associated: " << failures << "\n";
+    if (!importer.GetNotTaken().empty() || !failures.empty()) {
+        context.Err() << "veltrona: not imported:\n";
+        list(context.Err());
+    }
     context.Out() << "The configuration is imported; the gateway needs a download.\n";
     return kExitOk;
 }

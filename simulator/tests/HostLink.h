@@ -9,7 +9,7 @@
 #include "knxnet/KnxNetIpConnection.h"
 #include "simulator/KnxNetIpServer.h"
 
-#include <gtest/gtest.h>
+#include <cstdio>
 #endif
 
 #include <memory>
@@ -27,7 +27,9 @@ public:
         : m_server(std::make_unique<KnxNetIpServer>(std::move(gateway)))
     {
         std::string error;
-        EXPECT_TRUE(m_server->Start(&error)) << error;
+        // Without its server the connection cannot open, which the test then shows.
+        if (!m_server->Start(&error))
+            std::fprintf(stderr, "KNXnet/IP loopback server: %s\n", error.c_str());
         knx::KnxNetIpSettings settings;
         settings.server = m_server->Endpoint();
         settings.device = m_server->DeviceAddress();
