@@ -1,6 +1,7 @@
 // The live connection over a KNXnet/IP tunnel against the tunnelling server on a fake network:
 // property access end to end, and every way the network or the interface can fail, in virtual time.
 #include "FakeNetwork.h"
+#include "knxnet/Discovery.h"
 #include "knxnet/KnxNetIpConnect.h"
 #include "knxnet/KnxNetIpDiscovery.h"
 
@@ -294,4 +295,27 @@ TEST(TunnellingServer, AnswersDiscoveryAndRefusesWhatItDoesNotOffer)
                 ChannelRequest{ServiceType::ConnectionStateRequest, 77, client.LocalEndpoint()}.Encode());
     EXPECT_EQ(ChannelResponse::Decode(client.Receive(0)->bytes)->status, StatusConnectionId);
     EXPECT_EQ(rig.server->OpenTunnels(), 0u);
+}
+
+TEST(Discovery, ListsEachInterfaceThatAnswersOnce)
+{
+    Rig rig([](TunnellingServerOptions& o) { o.name = "Line 1 interface"; });
+    const Endpoint server = rig.network.serverPort.LocalEndpoint();
+    auto found = DiscoverInterfaces(*rig.network.client, 3000, server);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].control, server);
+    EXPECT_TRUE(found[0].tunnelling);
+    EXPECT_EQ(found[0].Describe(), "Line 1 interface (1.1.250) at 127.0.0.1:3671");
+
+    // The same answer twice (two network paths) is one interface; nobody answering is an empty list.
+    rig.network.lose = [&](const Sent& s) {
+        if (s.Service() == ServiceType::SearchResponse)
+            rig.network.client->inbox.push_back({s.from, s.bytes});
+        return false;
+    };
+    EXPECT_EQ(DiscoverInterfaces(*rig.network.client, 3000, server).size(), 1u);
+    rig.network.server = nullptr;
+    const std::uint64_t start = rig.network.clock.NowMs();
+    EXPECT_TRUE(DiscoverInterfaces(*rig.network.client, 3000, server).empty());
+    EXPECT_EQ(rig.network.clock.NowMs() - start, 3000u);
 }
