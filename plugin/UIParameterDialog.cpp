@@ -307,12 +307,12 @@ std::string CUIParameterDialog::VerifyConnection(QTreeWidgetItem* node, bool che
     CProgressThread progress(this);
     progress.SetCaption(node->text(0).toStdString());
     progress.SetInfoText(m_pModel->GetParameterString(941, ""));
-    EDeviceConnectionState result = DeviceConnectionOk;
-    progress.Run([&] {
-        result = m_pConnection->CreateLifeDeviceConnection(checkProjectId);
-        if (result == DeviceConnectionOk)
-            progress.SetInfoText(m_pModel->GetParameterString(942, ""));
-    });
+    // Only the waits for the bus leave this thread; the project and the model are read here.
+    progress.Start();
+    const EDeviceConnectionState result = m_pConnection->CreateLifeDeviceConnection(checkProjectId, &progress);
+    if (result == DeviceConnectionOk)
+        progress.SetInfoText(m_pModel->GetParameterString(942, ""));
+    progress.Stop();
     if (state)
         *state = result;
     return result == DeviceConnectionOk ? std::string() : m_pConnection->GetLastMessage();

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -56,8 +57,11 @@ bool CDlgProgressControl::Show(ProgressKind kind, std::optional<std::string> cap
         m_bCreated = true;
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     }
-    if (m_parentWindow)
-        m_parentWindow->setEnabled(false);
+    // Opening (not a redisplay of an open box): the parent goes disabled and Cancel starts afresh.
+    if (!std::exchange(m_bOpen, true)) {
+        DisableForBox(m_parentWindow);
+        m_bCancelled = false;
+    }
     m_kind = kind;
     auto* bar = Item<QProgressBar>(IdBar);
     if (bar) {
@@ -83,7 +87,6 @@ bool CDlgProgressControl::Show(ProgressKind kind, std::optional<std::string> cap
     if (info2)
         m_strInfo2 = Q(*info2);
     ShowTexts();
-    m_bCancelled = false;
     m_nPosition = 0;
     m_bFirstPoll = true;
     show();
@@ -178,8 +181,36 @@ void CDlgProgressControl::Close()
     m_timer.stop();
     if (m_bCreated && isVisible())
         hide();
-    if (m_parentWindow)
-        m_parentWindow->setEnabled(true);
+    if (std::exchange(m_bOpen, false))
+        ReleaseFromBox(m_parentWindow);
+}
+
+namespace {
+constexpr const char* kBoxesOnWindow = "veltronaProgressBoxes";
+constexpr const char* kEnabledBeforeBoxes = "veltronaEnabledBeforeBoxes";
+} // namespace
+
+void DisableForBox(QWidget* window)
+{
+    if (!window)
+        return;
+    const int boxes = window->property(kBoxesOnWindow).toInt();
+    if (boxes == 0)
+        window->setProperty(kEnabledBeforeBoxes, window->isEnabled());
+    window->setProperty(kBoxesOnWindow, boxes + 1);
+    window->setEnabled(false);
+}
+
+void ReleaseFromBox(QWidget* window)
+{
+    if (!window)
+        return;
+    const int boxes = window->property(kBoxesOnWindow).toInt();
+    if (boxes <= 0)
+        return;
+    window->setProperty(kBoxesOnWindow, boxes - 1);
+    if (boxes == 1)
+        window->setEnabled(window->property(kEnabledBeforeBoxes).toBool());
 }
 
 std::unique_ptr<IProgressBox> CProgressBoxFactory::CreateProgressBox()
@@ -233,15 +264,31 @@ void CProgressThread::SetInfoText2(const std::string& text)
     Store(m_info2, text);
 }
 
-void CProgressThread::Run(const std::function<void()>& work)
+CProgressThread::CProgressThread(QWidget* windowToDisable, ThreadStarter starter)
+    : m_window(windowToDisable), m_starter(std::move(starter))
+{
+    if (!m_starter)
+        m_starter = [](std::function<void()> body) {
+            return std::thread(std::move(body));
+        };
+}
+
+bool CProgressThread::Start()
 {
     TRACE_ENTRY();
-    if (m_window)
-        m_window->setEnabled(false);
+    if (m_running)
+        return true;
+    m_quit = false;
+    try {
+        m_worker = m_starter([this] { Work(); });
+    } catch (const std::exception& e) {
+        // No worker, no box: the calls run here and the window stays usable.
+        TRACE_MSG(TRACE_ERROR, "Progress thread not started: %s", e.what());
+        return false;
+    }
+    DisableForBox(m_window);
     m_finished = false;
     m_running = true;
-    CDlgProgressControl box(nullptr);
-    m_box = &box;
     std::string caption, info, info2;
     {
         std::lock_guard lock(m_mutex);
@@ -250,50 +297,81 @@ void CProgressThread::Run(const std::function<void()>& work)
         info2 = m_info2.value;
         m_info.changed = m_info2.changed = false;
     }
-    box.Show(ProgressKind::Polling, caption, info, info2, std::string());
+    m_box = std::make_unique<CDlgProgressControl>(nullptr);
+    m_box->Show(ProgressKind::Polling, caption, info, info2, std::string());
+    return true;
+}
 
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    // Poll every 100 ms and refresh the box every 600 ms, costing almost nothing meanwhile.
-    QEventLoop loop;
-    QTimer poll;
-    int ticks = 0;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done) {
-            loop.quit();
+void CProgressThread::Work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_quit || m_call; });
+        if (m_quit)
             return;
+        const std::function<HRESULT()>* call = std::exchange(m_call, nullptr);
+        lock.unlock();
+        const HRESULT result = (*call)();
+        lock.lock();
+        m_result = result;
+        m_callDone = true;
+        m_wake.notify_all();
+    }
+}
+
+HRESULT CProgressThread::Run(const std::function<HRESULT()>& call)
+{
+    if (!m_running)
+        return call();
+    {
+        std::lock_guard lock(m_mutex);
+        m_call = &call;
+        m_callDone = false;
+    }
+    m_wake.notify_all();
+    // Keep the box alive meanwhile: poll every 100 ms, take new texts and step every 600 ms.
+    for (int ticks = 1;; ++ticks) {
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_callDone; }))
+                break;
         }
-        if (++ticks % 6 != 0)
-            return;
-        std::string text;
-        if (Take(m_info, text))
-            box.SetInfoText(text);
-        if (Take(m_info2, text))
-            box.SetInfoText2(text);
-        box.Step();
-        box.repaint();
-    });
-    poll.start(100);
-    if (!done)
-        loop.exec();
-    worker.join();
+        QApplication::processEvents();
+        if (ticks % 6 == 0)
+            Refresh();
+    }
+    std::lock_guard lock(m_mutex);
+    return m_result;
+}
+
+void CProgressThread::Refresh()
+{
+    if (!m_box)
+        return;
     std::string text;
     if (Take(m_info, text))
-        box.SetInfoText(text);
-    box.Close();
-    m_box = nullptr;
-    m_running = false;
-    m_finished = true;
-    if (m_window)
-        m_window->setEnabled(true);
+        m_box->SetInfoText(text);
+    if (Take(m_info2, text))
+        m_box->SetInfoText2(text);
+    m_box->Step();
+    m_box->repaint();
 }
 
 void CProgressThread::Stop()
 {
+    if (!m_running)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+    Refresh();
+    m_box->Close();
+    m_box.reset();
     m_running = false;
-    if (m_box)
-        m_box->Close();
+    m_finished = true;
+    ReleaseFromBox(m_window);
 }
