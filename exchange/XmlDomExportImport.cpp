@@ -3,6 +3,7 @@
 #include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -320,31 +321,46 @@ bool CXmlDomExportImport::CheckDeviceApplicationInfos(XmlNode root)
     return Fail(std::string("Unknown file format: ") + text + ".");
 }
 
+void CXmlDomExportImport::NotTaken(XmlNode where, const std::string& what)
+{
+    TRACE_MSG(TRACE_ERROR, "%s", what.c_str());
+    m_notTaken.push_back(Where(where) + what);
+}
+
+std::string CXmlDomExportImport::GetNotTakenText(std::size_t limit) const
+{
+    std::string text;
+    for (std::size_t i = 0; i < m_notTaken.size() && i < limit; ++i)
+        text += (i ? "\n" : "") + m_notTaken[i];
+    if (m_notTaken.size() > limit)
+        text += "\n... and " + std::to_string(m_notTaken.size() - limit) + " more";
+    return text;
+}
+
 bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, PlannedSection& planned)
 {
     for (XmlNode child : section.children()) {
         if (child.type() != pugi::node_element || std::string_view(child.name()) != "Parameter")
             continue;
         std::int32_t number = 0;
-        HRESULT hr = GetNodeValueAttribute(child, "UniqueNr", &number);
-        if (hr != S_OK)
-            return Fail(Where(child) + "a Parameter without a valid UniqueNr.");
+        if (GetNodeValueAttribute(child, "UniqueNr", &number) != S_OK) {
+            NotTaken(child, "a Parameter without a valid UniqueNr");
+            continue;
+        }
         IEtsDeviceParameter* parameter = m_model.GetDeviceParameterPointer(number);
         if (!parameter) {
-            if (m_nFileFormat == 3)
-                return Fail(Where(child) + "the gateway has no parameter " + std::to_string(number) + ".");
-            // The previous generation had parameters this one has not: they are left out and named.
-            TRACE_MSG(TRACE_ERROR, "Parameter %ld: no counterpart", static_cast<long>(number));
-            if (m_nLeftOut++ < 10)
-                m_strLeftOut += (m_strLeftOut.empty() ? "" : ", ") + std::to_string(number);
+            TRACE_MSG(TRACE_ERROR, "Parameter %ld: no such parameter", static_cast<long>(number));
+            m_unknownParameters.push_back(number);
             continue;
         }
         // The text stays in the document until the import ends.
         const std::string_view text = child.text().get();
-        if (text.size() > kMaxValueLength)
-            return Fail(Where(child) + "the value of parameter " + std::to_string(number) + " is " +
-                        std::to_string(text.size()) + " bytes long; at most " +
-                        std::to_string(kMaxValueLength) + " are accepted.");
+        if (text.size() > kMaxValueLength) {
+            NotTaken(child, "parameter " + std::to_string(number) + ": a value of " +
+                                std::to_string(text.size()) + " bytes (at most " +
+                                std::to_string(kMaxValueLength) + ")");
+            continue;
+        }
         if (text.empty()) {
             // An empty text is a text parameter's value; for any other parameter there is nothing to write.
             Variant current;
@@ -366,12 +382,14 @@ bool CXmlDomExportImport::GetObjectAssociationsElements(XmlNode objects, bool wi
             continue;
         PlannedObject object;
         if (GetNodeValueAttribute(child, "ObjectNr", &object.objectNr) != S_OK || object.objectNr < 0 ||
-            object.objectNr > 0xFFFF)
-            return Fail(Where(child) + "an Object without a valid ObjectNr.");
+            object.objectNr > 0xFFFF) {
+            NotTaken(child, "an Object without a valid ObjectNr");
+            continue;
+        }
         if (m_nFileFormat < 3 && !MapPreviousObjectNr(object.objectNr, nullptr)) {
             TRACE_MSG(TRACE_ERROR, "Unknown R2 ObjectNr = %ld", static_cast<long>(object.objectNr));
-            return Fail(Where(child) + "object " + std::to_string(object.objectNr) +
-                        " of the previous generation has no counterpart on this gateway.");
+            m_unmappedObjects.push_back(object.objectNr);
+            continue;
         }
         auto readShort = [&](const char* name, std::int16_t& target) {
             std::int32_t v = 0;
@@ -389,19 +407,24 @@ bool CXmlDomExportImport::GetObjectAssociationsElements(XmlNode objects, bool wi
             ok = readShort("MainType", object.record.mainType);
             ok = ok && readShort("SubType", object.record.subType);
         }
-        if (!ok)
-            return Fail(Where(child) + "object " + std::to_string(object.objectNr) +
-                        " has flags or a datapoint type that is no number.");
+        if (!ok) {
+            NotTaken(child, "object " + std::to_string(object.objectNr) +
+                                ": flags or a datapoint type that is no number");
+            continue;
+        }
         if (withGroupAddresses) {
             Variant value;
-            if (FAILED(GetNodeValue(child, value)))
-                return Fail(Where(child) + "the addresses of object " + std::to_string(object.objectNr) +
-                            " cannot be read.");
+            if (FAILED(GetNodeValue(child, value))) {
+                NotTaken(child, "object " + std::to_string(object.objectNr) + ": unreadable addresses");
+                continue;
+            }
             object.record.addresses = value.bstrVal();
-            if (object.record.addresses.size() > kMaxValueLength)
-                return Fail(Where(child) + "the addresses of object " + std::to_string(object.objectNr) +
-                            " are " + std::to_string(object.record.addresses.size()) +
-                            " bytes long; at most " + std::to_string(kMaxValueLength) + " are accepted.");
+            if (object.record.addresses.size() > kMaxValueLength) {
+                NotTaken(child, "object " + std::to_string(object.objectNr) + ": an address list of " +
+                                    std::to_string(object.record.addresses.size()) + " bytes (at most " +
+                                    std::to_string(kMaxValueLength) + ")");
+                continue;
+            }
         }
         planned.objectList.push_back(std::move(object));
     }
@@ -419,12 +442,27 @@ bool CXmlDomExportImport::PlanImport(XmlNode root, bool withGroupAddresses, std:
             continue;
         section.objects = section.name == "Objects";
         // Every Parameter carries its own number: a section of any other name is read the same way.
-        const bool ok = section.objects ? GetObjectAssociationsElements(child, withGroupAddresses, section)
-                                        : GetNodeDependentValueElements(child, section);
-        if (!ok)
-            return false;
+        if (section.objects)
+            GetObjectAssociationsElements(child, withGroupAddresses, section);
+        else
+            GetNodeDependentValueElements(child, section);
         plan.push_back(std::move(section));
     }
+    // Numbers without a counterpart are named together, each once, ascending.
+    auto listed = [this](std::vector<std::int32_t>& numbers, const std::string& what) {
+        if (numbers.empty())
+            return;
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+        std::string text = what;
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+            text += (i ? ", " : " ") + std::to_string(numbers[i]);
+        m_notTaken.insert(m_notTaken.begin(), text);
+    };
+    listed(m_unknownParameters, m_nFileFormat < 3
+                                    ? "parameters of the previous generation without a counterpart:"
+                                    : "parameters this gateway does not have:");
+    listed(m_unmappedObjects, "objects of the previous generation without a counterpart:");
     return true;
 }
 
@@ -516,40 +554,15 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
     }
 }
 
-CXmlDomExportImport::Snapshot CXmlDomExportImport::TakeSnapshot()
-{
-    Snapshot snapshot;
-    m_model.GetDeviceObjectAssociations(snapshot.objects);
-    // Values are recorded as the import first changes them.
-    m_model.BeginJournal();
-    return snapshot;
-}
-
-void CXmlDomExportImport::RestoreSnapshot(const Snapshot& snapshot)
-{
-    TRACE_ENTRY();
-    m_model.DeleteDeviceObjectAssociations();
-    // Last changes first: a value goes back while the values above it are still those it was
-    // written under.
-    for (auto it = snapshot.values.rbegin(); it != snapshot.values.rend(); ++it) {
-        Variant current;
-        if (FAILED(m_model.GetParameterValue(it->first, current)) || !(current == it->second))
-            m_model.SetParameterValue(it->first, it->second);
-    }
-    m_model.SetDeviceObjectAssociations(snapshot.objects, nullptr);
-    m_model.LoadBufferedParameters();
-    m_model.CollectVisibleNonStandardObjects();
-    m_model.RefreshGroupObjectNames(0);
-}
-
 bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGroupAddresses)
 {
     TRACE_ENTRY();
     m_nFileFormat = 0;
     m_strError.clear();
     m_strFailures.clear();
-    m_strLeftOut.clear();
-    m_nLeftOut = 0;
+    m_notTaken.clear();
+    m_unknownParameters.clear();
+    m_unmappedObjects.clear();
     if (!ReadXmlFile(fileName))
         return Fail(GetLoadError());
     XmlNode root = GetDocumentElement();
@@ -563,12 +576,9 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
                            PromptButtons::Ok, PromptIcon::Error);
         return Fail("Unknown file format.");
     }
-    // Every check of the file comes before the first change.
+    // The whole file is read before the first change.
     std::vector<PlannedSection> plan;
-    if (!PlanImport(root, withGroupAddresses, plan))
-        return false;
-    // Kept to put back when the device refuses a value of the file.
-    Snapshot snapshot = TakeSnapshot();
+    PlanImport(root, withGroupAddresses, plan);
 
     m_model.ResetAllParameters(false);
     if (m_nFileFormat < 3)
@@ -581,10 +591,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
     if (m_pView)
         m_pView->EnableWindow(false);
 
-    std::string refused;
-    int refusedCount = 0;
-    // Associations follow every parameter, so that their objects are visible and a refused value
-    // stops the import before an address is created.
+    // Associations follow every parameter, so that their objects are visible.
     std::vector<const PlannedSection*> objectSections;
     for (const PlannedSection& section : plan) {
         if (section.objects) {
@@ -597,46 +604,36 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
             HRESULT hr = m_model.SetParameterValue(number, Variant::String(text));
             if (hr == S_OK || hr == ETS_S_PARAMETER_SET)
                 continue;
-            if (refusedCount++ < 10)
-                refused += (refused.empty() ? "" : ", ") + std::to_string(number) + " = '" +
-                           std::string(text.substr(0, 40)) + (text.size() > 40 ? "...'" : "'");
+            // The host has traced why; the import goes on with the next value.
+            m_notTaken.push_back("parameter " + std::to_string(number) + ": the value '" +
+                                 std::string(text.substr(0, 60)) + (text.size() > 60 ? "...'" : "'") +
+                                 " is refused");
         }
     }
-
-    snapshot.values = m_model.EndJournal();
-    if (m_nLeftOut > 0)
-        m_strLeftOut = std::to_string(m_nLeftOut) + " parameter" + (m_nLeftOut == 1 ? "" : "s") +
-                       " of the previous generation without a counterpart left out (" + m_strLeftOut +
-                       (m_nLeftOut > 10 ? ", ..." : "") + ")";
-    bool ok = true;
-    if (refusedCount > 0) {
-        RestoreSnapshot(snapshot);
-        m_strFailures.clear();
-        ok = Fail("The gateway refuses " + std::to_string(refusedCount) + " value" +
-                  (refusedCount == 1 ? "" : "s") + " of the file (parameter " + refused +
-                  (refusedCount > 10 ? ", ..." : "") + "); the configuration is left as it was.");
-    } else {
-        for (const PlannedSection* section : objectSections) {
-            ShowSection(section->name);
-            ApplyObjects(*section);
-        }
-        m_model.LoadBufferedParameters();
-        if (m_nFileFormat < 3)
-            MemberPass();
-        m_model.CollectVisibleNonStandardObjects();
-        m_model.RefreshGroupObjectNames(0);
+    for (const PlannedSection* section : objectSections) {
+        ShowSection(section->name);
+        ApplyObjects(*section);
     }
+    m_model.LoadBufferedParameters();
+    if (m_nFileFormat < 3)
+        MemberPass();
+    m_model.CollectVisibleNonStandardObjects();
+    m_model.RefreshGroupObjectNames(0);
     if (m_pView)
         m_pView->UpdateAll();
     if (m_pProgress)
         m_pProgress->Close();
-    if (ok && !m_strFailures.empty() && m_pPrompt) {
-        m_pPrompt->Ask("Veltrona",
-                       m_model.GetParameterString(968, "Assocs failed") + "\n" +
-                           m_model.GetParameterString(969, "") + "\n" + m_strFailures,
-                       PromptButtons::Ok, PromptIcon::Exclamation);
+    // One message for everything that did not come over.
+    if (m_pPrompt && (!m_strFailures.empty() || !m_notTaken.empty())) {
+        std::string message;
+        if (!m_strFailures.empty())
+            message = m_model.GetParameterString(968, "Assocs failed") + "\n" +
+                      m_model.GetParameterString(969, "") + "\n" + m_strFailures;
+        if (!m_notTaken.empty())
+            message += (message.empty() ? "" : "\n\n") + std::string("Not imported:\n") + GetNotTakenText();
+        m_pPrompt->Ask("Veltrona", message, PromptButtons::Ok, PromptIcon::Exclamation);
     }
     if (m_pView)
         m_pView->EnableWindow(true);
-    return ok;
+    return true;
 }

@@ -42,8 +42,10 @@ public:
                                  IProgressBox* progress = nullptr, IExchangeView* view = nullptr);
 
     bool ExportXmlFile(const std::string& fileName);
-    // Replaces the configuration with the file's. Every check of the file runs before anything is
-    // changed; a value the device refuses puts every value and association back as it was.
+    // Replaces the configuration with the file's. A file that is no exchange file of this product
+    // (no XML, another manufacturer or application) is refused before anything changes; of an
+    // exchange file every entry that can be taken is taken, and what cannot be is listed (GetNotTaken)
+    // and shown in one message after the import.
     bool ImportXmlFile(const std::string& fileName, bool withGroupAddresses);
     bool CheckDeviceApplicationInfos(XmlNode root);
 
@@ -53,8 +55,11 @@ public:
     const std::string& GetErrorText() const { return m_strError; }
     // What an import could not associate, "object:address" separated by ", ".
     const std::string& GetFailures() const { return m_strFailures; }
-    // Parameters of a previous-generation file that this gateway has not, left out; empty: none.
-    const std::string& GetLeftOut() const { return m_strLeftOut; }
+    // What the last import did not take, one entry a line: objects without counterpart, parameters
+    // the gateway has not, refused values with their text, unreadable entries. Empty: everything.
+    const std::vector<std::string>& GetNotTaken() const { return m_notTaken; }
+    // The same as one text of at most limit lines, the rest counted.
+    std::string GetNotTakenText(std::size_t limit = 25) const;
 
     // Writers of the file's sections.
     bool AddDeviceApplicationInfos(XmlNode root);
@@ -85,12 +90,6 @@ private:
         std::vector<std::pair<UniqueNr, std::string_view>> values;
         std::vector<PlannedObject> objectList;
     };
-    struct Snapshot
-    {
-        std::vector<std::pair<UniqueNr, Variant>> values;
-        ObjectAssociationMap objects;
-    };
-
     bool Fail(const std::string& text);
     std::string Where(XmlNode node) const;
     bool PlanImport(XmlNode root, bool withGroupAddresses, std::vector<PlannedSection>& plan);
@@ -98,9 +97,8 @@ private:
     bool GetObjectAssociationsElements(XmlNode objects, bool withGroupAddresses, PlannedSection& planned);
     void ApplyObjects(const PlannedSection& section);
     void MemberPass();
-    // Starts the record of what the import changes; the values come with EndJournal.
-    Snapshot TakeSnapshot();
-    void RestoreSnapshot(const Snapshot& snapshot);
+    // An entry of the file that is not taken: traced, and listed for the user.
+    void NotTaken(XmlNode where, const std::string& what);
     void ShowSection(const std::string& name);
     std::string Numbered(int number, ELabel label) const;
     void Stage(const std::string& text);
@@ -111,6 +109,8 @@ private:
     std::uint8_t m_nFileFormat = 0;
     std::string m_strError;
     std::string m_strFailures;
-    std::string m_strLeftOut;
-    int m_nLeftOut = 0;
+    std::vector<std::string> m_notTaken;
+    // Numbers without a counterpart, gathered into one entry each.
+    std::vector<std::int32_t> m_unknownParameters;
+    std::vector<std::int32_t> m_unmappedObjects;
 };

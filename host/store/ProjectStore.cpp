@@ -317,19 +317,20 @@ bool ProjectStore::InSession() const
     return m_db.Handle() && sqlite3_get_autocommit(m_db.Handle()) == 0;
 }
 
-bool ProjectStore::BeginSession()
+bool ProjectStore::BeginSession(std::chrono::milliseconds wait)
 {
     if (InSession()) {
         m_lastError = "An editing session is already running.";
         return false;
     }
-    // IMMEDIATE takes the write lock now: a second editor learns at once that it cannot edit
-    // (without waiting: the other session holds the lock for as long as its user edits).
-    sqlite3_busy_timeout(m_db.Handle(), 0);
+    // IMMEDIATE takes the write lock now: a second editor learns soon that it cannot edit. It waits
+    // briefly, for a lock that is about to go (another program saving), but not for a session that
+    // holds the lock for as long as its user edits. A refused session has written nothing.
+    sqlite3_busy_timeout(m_db.Handle(), static_cast<int>(wait.count()));
     int rc = m_db.Exec("BEGIN IMMEDIATE");
     sqlite3_busy_timeout(m_db.Handle(), kBusyTimeoutMs);
     if (rc == SQLITE_BUSY) {
-        m_lastError = "The project is being edited by another program.";
+        m_lastError = "another program has it open for editing.";
         return false;
     }
     if (rc != SQLITE_OK)

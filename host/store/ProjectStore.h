@@ -8,6 +8,7 @@
 
 #include "host/store/Sqlite.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -99,8 +100,11 @@ public:
     // Text of the last failed operation.
     const std::string& LastError() const { return m_lastError; }
 
+    // How long a new editing session waits for another program's lock to go.
+    static constexpr std::chrono::milliseconds kEditLockWait{1500};
     // Editing session: one transaction; a process that dies inside it leaves the project as it was.
-    bool BeginSession();
+    // While another program edits the project it fails after the wait, LastError saying so.
+    bool BeginSession(std::chrono::milliseconds wait = kEditLockWait);
     bool Commit();
     bool Rollback();
     bool InSession() const;

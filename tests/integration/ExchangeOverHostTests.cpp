@@ -226,9 +226,8 @@ TEST_F(ExchangeOverHost, WithoutGroupAddressesFlagsAndTypesComeButNoAssociation)
     }
 }
 
-TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
+TEST_F(ExchangeOverHost, FilesOfNoExchangeChangeNothingAndSayWhy)
 {
-    const std::string objects = "<Objects>";
     struct Case
     {
         const char* name;
@@ -236,7 +235,6 @@ TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
         const char* reason;
         bool unknownFormatBox;
     };
-    const std::string tail = "</DaliCommissioning>";
     const Case cases[] = {
         {"not XML", "This is a plain text, no XML at all.", "no readable XML document", false},
         {"truncated", exported.substr(0, exported.size() / 2), "no readable XML document", false},
@@ -246,55 +244,73 @@ TEST_F(ExchangeOverHost, BadFilesChangeNothingAndSayWhy)
         {"other manufacturer", Replace(exported, "<Manufacturer>461<", "<Manufacturer>462<"),
          "manufacturer 462", true},
         {"other application", Replace(exported, "<Application>49165<", "<Application>49166<"), "$C00E", true},
-        {"refused value", Replace(exported, tail, "<Parameter UniqueNr=\"65014\">abc</Parameter>" + tail),
-         "refuses 1 value of the file (parameter 65014 = 'abc')", false},
-        {"refused value after the objects",
-         Replace(Replace(exported, "</Veltrona>",
-                         "<Late><Parameter UniqueNr=\"65014\">abc</Parameter></Late></Veltrona>"),
-                 ">" + std::to_string(Address(7, 7, 255)) + "<",
-                 ">" + std::to_string(Address(9, 1, 9)) + "<"),
-         "parameter 65014 = 'abc'", false},
-        {"unknown parameter", Replace(exported, tail, "<Parameter UniqueNr=\"4000000\">1</Parameter>" + tail),
-         "no parameter 4000000", false},
-        {"parameter without number", Replace(exported, tail, "<Parameter Nr=\"741\">1</Parameter>" + tail),
-         "without a valid UniqueNr", false},
-        {"object without mapping",
-         Replace(Replace(exported, "<Application>49165<", "<Application>49164<"), objects,
-                 objects + "<Object ObjectNr=\"209\" Flags=\"0\">1</Object>"),
-         "object 209", false},
-        {"object number out of range", Replace(exported, objects, objects + "<Object ObjectNr=\"70000\"/>"),
-         "valid ObjectNr", false},
-        {"flags no number", Replace(exported, objects, objects + "<Object ObjectNr=\"1\" Flags=\"x\"/>"),
-         "no number", false},
-        {"element of 10 MB",
-         Replace(exported, tail,
-                 "<Parameter UniqueNr=\"741\">" + std::string(10u << 20, 'x') + "</Parameter>" + tail),
-         "10485760 bytes long", false},
     };
+    // A model that has changed nothing yet: a refused import leaves it so, and OK has nothing to renew.
+    auto untouched = project.LoadModel();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string bad = TempFile("bad.xml");
         WriteAll(bad, c.content);
         ScriptedPrompt prompt;
-        CXmlDomExportImport importer(*model, &prompt);
+        CXmlDomExportImport importer(*untouched, &prompt);
         EXPECT_FALSE(importer.ImportXmlFile(bad, true));
         EXPECT_NE(importer.GetErrorText().find(c.reason), std::string::npos) << importer.GetErrorText();
         EXPECT_EQ(prompt.boxes.size(), c.unknownFormatBox ? 1u : 0u);
         if (c.unknownFormatBox && !prompt.boxes.empty()) {
-            EXPECT_EQ(prompt.boxes[0].text, model->GetParameterString(950, "Unknown file format"));
+            EXPECT_EQ(prompt.boxes[0].text, untouched->GetParameterString(950, "Unknown file format"));
         }
+        EXPECT_FALSE(untouched->IsConfigChanged());
+        EXPECT_FALSE(untouched->IsModified()) << "Cancel has nothing to ask";
         const std::string after = Stable(project.Store());
         EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
         std::filesystem::remove(bad);
     }
-    // Nor was an address created on the way.
-    ComPtr<IEtsProject> projectObject;
-    project.Device()->get_Project(projectObject.GetAddressOf());
-    ComPtr<IEtsCollection<IEtsGroupAddress>> addresses;
-    projectObject->get_GroupAddresses(addresses.GetAddressOf());
-    ComPtr<IEtsGroupAddress> made;
-    EXPECT_TRUE(FAILED(addresses->Item(
-        Variant::String("$(GroupAddress)='" + std::to_string(Address(9, 1, 9)) + "'"), made.GetAddressOf())));
+}
+
+// Entries that cannot be taken are skipped; the rest of the file is imported, and one message
+// names every entry that was not.
+TEST_F(ExchangeOverHost, EntriesThatCannotBeTakenAreSkippedAndNamed)
+{
+    const std::string objects = "<Objects>";
+    const std::string tail = "</DaliCommissioning>";
+    struct Case
+    {
+        const char* name;
+        std::string content;
+        const char* entry;
+    };
+    const Case cases[] = {
+        {"refused value", Replace(exported, tail, "<Parameter UniqueNr=\"65014\">abc</Parameter>" + tail),
+         "parameter 65014: the value 'abc' is refused"},
+        {"unknown parameter", Replace(exported, tail, "<Parameter UniqueNr=\"4000000\">1</Parameter>" + tail),
+         "parameters this gateway does not have: 4000000"},
+        {"parameter without number", Replace(exported, tail, "<Parameter Nr=\"741\">1</Parameter>" + tail),
+         "a Parameter without a valid UniqueNr"},
+        {"object number out of range", Replace(exported, objects, objects + "<Object ObjectNr=\"70000\"/>"),
+         "an Object without a valid ObjectNr"},
+        {"flags no number", Replace(exported, objects, objects + "<Object ObjectNr=\"1\" Flags=\"x\"/>"),
+         "object 1: flags or a datapoint type that is no number"},
+        {"element of 10 MB",
+         Replace(exported, tail,
+                 "<Parameter UniqueNr=\"741\">" + std::string(10u << 20, 'x') + "</Parameter>" + tail),
+         "parameter 741: a value of 10485760 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file2 = TempFile("entries.xml");
+        WriteAll(file2, c.content);
+        ScriptedPrompt prompt;
+        CXmlDomExportImport importer(*model, &prompt);
+        ASSERT_TRUE(importer.ImportXmlFile(file2, true)) << importer.GetErrorText();
+        ASSERT_EQ(importer.GetNotTaken().size(), 1u);
+        EXPECT_NE(importer.GetNotTaken()[0].find(c.entry), std::string::npos) << importer.GetNotTaken()[0];
+        ASSERT_EQ(prompt.boxes.size(), 1u);
+        EXPECT_NE(prompt.boxes[0].text.find(importer.GetNotTaken()[0]), std::string::npos)
+            << prompt.boxes[0].text;
+        const std::string after = Stable(project.Store());
+        EXPECT_TRUE(after == before) << hostproject::Project::Difference(after, before);
+        std::filesystem::remove(file2);
+    }
 }
 
 TEST_F(ExchangeOverHost, AcceptedVariantsOfTheFile)
@@ -308,7 +324,9 @@ TEST_F(ExchangeOverHost, AcceptedVariantsOfTheFile)
     model->GetDeviceInfosFromEtsDb(m, a, v);
     variant = Replace(variant, "<Version>" + std::to_string(static_cast<std::int16_t>(v)) + "<",
                       "<Version>" + std::to_string(v + 1) + "<");
-    variant = Replace(variant, "<Groups>", "<Groups><Parameter UniqueNr=\"760\"></Parameter>");
+    variant = Replace(
+        variant, "<Groups>",
+        "<Groups><Parameter UniqueNr=\"760\"></Parameter><Parameter UniqueNr=\"4000001\">7</Parameter>");
     ObjectAssociationMap map;
     model->GetDeviceObjectAssociations(map);
     const std::uint16_t last = map.rbegin()->first;
@@ -334,6 +352,9 @@ TEST_F(ExchangeOverHost, AcceptedVariantsOfTheFile)
     ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
     EXPECT_TRUE(trace.Contains("Imported Version = "));
     EXPECT_TRUE(trace.Contains("Parameter 760: empty"));
+    EXPECT_EQ(importer.GetNotTaken(),
+              std::vector<std::string>{"parameters this gateway does not have: 4000001"})
+        << "a newer file's parameter this version does not know is named, the rest imported";
     // The first record of a number stays; the later one with a wrong address is not read.
     EXPECT_EQ(importer.GetFailures(), "");
     ObjectAssociationMap now;
@@ -390,15 +411,28 @@ TEST(ExchangePreviousGeneration, ObjectsAreMappedAndTheAddressingModeIsSet)
         "<Object ObjectNr=\"208\" Flags=\"20\">" +
         std::to_string(Address(1, 1, 208)) +
         "</Object>"
+        "<Object ObjectNr=\"216\" Flags=\"20\">" +
+        std::to_string(Address(1, 1, 216)) +
+        "</Object>"
+        "<Object ObjectNr=\"209\" Flags=\"20\">" +
+        std::to_string(Address(1, 1, 209)) +
+        "</Object>"
         "</Objects></Veltrona>";
     WriteAll(file, text);
-    CXmlDomExportImport importer(*model);
+    TraceCapture trace;
+    ScriptedPrompt prompt;
+    CXmlDomExportImport importer(*model, &prompt);
     ASSERT_TRUE(importer.ImportXmlFile(file, true)) << importer.GetErrorText();
     EXPECT_EQ(importer.GetFileFormat(), 2);
-    EXPECT_NE(importer.GetLeftOut().find(
-                  "1 parameter of the previous generation without a counterpart left out (4000000)"),
-              std::string::npos)
-        << importer.GetLeftOut();
+    EXPECT_EQ(
+        importer.GetNotTaken(),
+        (std::vector<std::string>{"objects of the previous generation without a counterpart: 209, 216",
+                                  "parameters of the previous generation without a counterpart: 4000000"}));
+    EXPECT_TRUE(trace.Contains("Unknown R2 ObjectNr = 209"));
+    EXPECT_TRUE(trace.Contains("Unknown R2 ObjectNr = 216"));
+    ASSERT_EQ(prompt.boxes.size(), 1u) << "one message names everything not taken";
+    EXPECT_NE(prompt.boxes[0].text.find("209, 216"), std::string::npos) << prompt.boxes[0].text;
+    EXPECT_NE(prompt.boxes[0].text.find("4000000"), std::string::npos) << prompt.boxes[0].text;
     EXPECT_EQ(importer.GetFailures(), "");
     EXPECT_EQ(model->GetParameterLong(65014, 0), 2);
     EXPECT_EQ(model->GetParameterLong(65049, -1), 2) << "derived from 724 = 2 and 65043 = 1";

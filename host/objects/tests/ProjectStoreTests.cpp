@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace hosttest;
@@ -179,8 +180,19 @@ TEST_F(ProjectStoreTest, SessionCommitsOrRollsBackAndKeepsASecondEditorOut)
         std::string error;
         auto second = ProjectStore::Open(store->Path(), &error);
         ASSERT_TRUE(second) << error;
-        EXPECT_FALSE(second->BeginSession());
-        EXPECT_NE(second->LastError().find("being edited by another program"), std::string::npos);
+        const std::string bytes = ReadAll(store->Path());
+        EXPECT_FALSE(second->BeginSession(std::chrono::milliseconds(50)));
+        EXPECT_NE(second->LastError().find("another program has it open for editing"), std::string::npos);
+        EXPECT_EQ(ReadAll(store->Path()), bytes) << "the refused session leaves the file untouched";
+        // A lock that goes while the second program waits is taken.
+        std::thread saver([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            store->Commit();
+        });
+        EXPECT_TRUE(second->BeginSession(std::chrono::seconds(10)));
+        saver.join();
+        EXPECT_TRUE(second->Rollback());
+        ASSERT_TRUE(store->BeginSession());
     }
     ASSERT_TRUE(store->Commit());
     EXPECT_FALSE(store->InSession());

@@ -196,7 +196,7 @@ TEST_F(VeltronaCommandTest, ExportAndImportTakeAProjectAndAFile)
     EXPECT_FALSE(std::filesystem::exists(dir.File("x.xml")));
 }
 
-TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
+TEST(VeltronaProgram, ImportTakesWhatItCanAndListsTheRestStrictRefuses)
 {
     ScratchDir dir;
     const std::string source = dir.File("source.veltrona"), target = dir.File("target.veltrona"),
@@ -221,13 +221,31 @@ TEST(VeltronaProgram, ImportKeepsTheFileOnlyWhenTheWholeFileIsTaken)
     EXPECT_NE(o.out.find("needs a download"), std::string::npos) << o.out;
     EXPECT_NE(RunProgram("params '" + target + "'").out.find(line), std::string::npos);
 
-    // A value the gateway refuses: nothing of the file is kept.
+    // A value the gateway refuses and a parameter it has not: --strict refuses the file and names
+    // both; without it the rest is imported and the same list printed.
     const std::string saved = ReadAll(target);
-    text.insert(text.find("</Group3>"), "<Parameter UniqueNr=\"65014\">abc</Parameter>");
+    text.insert(text.find("</Group3>"), "<Parameter UniqueNr=\"65014\">abc</Parameter>"
+                                        "<Parameter UniqueNr=\"4000000\">1</Parameter>");
     WriteAll(xml, text);
+    o = RunProgram("import '" + target + "' '" + xml + "' --strict");
+    EXPECT_EQ(o.status, 1);
+    for (const char* entry : {"parameter 65014: the value 'abc' is refused",
+                              "parameters this gateway does not have: 4000000", "unchanged"})
+        EXPECT_NE(o.out.find(entry), std::string::npos) << entry << "\n" << o.out;
+    EXPECT_EQ(ReadAll(target), saved);
+    o = RunProgram("import '" + target + "' '" + xml + "'");
+    EXPECT_EQ(o.status, 0) << o.out;
+    for (const char* entry : {"parameter 65014: the value 'abc' is refused",
+                              "parameters this gateway does not have: 4000000", "needs a download"})
+        EXPECT_NE(o.out.find(entry), std::string::npos) << entry << "\n" << o.out;
+    EXPECT_NE(ReadAll(target), saved);
+
+    // A project another program edits is left alone, and the user learns why.
+    auto holder = ProjectStore::Open(target, nullptr);
+    ASSERT_TRUE(holder && holder->BeginSession());
+    const std::string held = ReadAll(target);
     o = RunProgram("import '" + target + "' '" + xml + "'");
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.out.find("parameter 65014 = 'abc'"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("unchanged"), std::string::npos) << o.out;
-    EXPECT_EQ(ReadAll(target), saved);
+    EXPECT_NE(o.out.find("another program has it open for editing"), std::string::npos) << o.out;
+    EXPECT_EQ(ReadAll(target), held);
 }
