@@ -1378,23 +1378,22 @@ std::string Catalogue::DefaultPath()
     namespace fs = std::filesystem;
     if (const char* env = std::getenv("VELTRONA_CATALOGUE"); env && *env)
         return env;
+    // Data files live in share/veltrona beside the program's folder, in an installation and in
+    // the build tree alike (whose programs sit a few folders deeper); nothing else is searched.
     std::vector<fs::path> candidates;
-#ifdef VELTRONA_CATALOGUE_SOURCE_PATH
-    candidates.emplace_back(VELTRONA_CATALOGUE_SOURCE_PATH);
-#endif
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const fs::path dir = exe.parent_path();
+        fs::path dir = exe.parent_path();
         candidates.push_back(dir / kFileName);
-        candidates.push_back(dir / "catalogue" / kFileName);
-        candidates.push_back(dir.parent_path() / "share" / "veltrona" / kFileName);
+        for (int up = 0; up < 4 && dir.has_relative_path(); ++up, dir = dir.parent_path())
+            candidates.push_back(dir.parent_path() / "share" / "veltrona" / kFileName);
     }
     for (const fs::path& candidate : candidates) {
         if (fs::is_regular_file(candidate, ec))
             return candidate.string();
     }
-    return candidates.empty() ? std::string(kFileName) : candidates.front().string();
+    return candidates.size() > 1 ? candidates[1].string() : std::string(kFileName);
 }
 
 std::size_t Catalogue::PositionOf(std::int32_t uniqueNr) const

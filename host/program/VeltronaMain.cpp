@@ -7,7 +7,9 @@
 #include "platform/Clock.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -34,22 +36,24 @@ bool HaveDisplay()
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-// The plug-in library beside the program, in the build tree's layout or an installation's.
-std::string PluginBeside(const char* argv0)
+// The plug-in library beside the program: lib/veltrona next to its folder, in an installation
+// and in the build tree alike.
+std::string PluginBeside()
 {
-    const std::filesystem::path program = std::filesystem::absolute(argv0).parent_path();
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
     for (const auto& candidate :
-         {program / "../plugin/libveltrona-plugin.so", program / "../lib/libveltrona-plugin.so",
-          program / "libveltrona-plugin.so"}) {
-        std::error_code ec;
+         {program / "../lib/veltrona/libveltrona-plugin.so", program / "libveltrona-plugin.so"}) {
         if (std::filesystem::exists(candidate, ec))
             return std::filesystem::weakly_canonical(candidate, ec).string();
     }
     return {};
 }
 
-int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnce, const char* argv0,
-                int& argc, char** argv)
+// quitAfterMs > 0: Cancel every window of the session that many milliseconds after it opens, so
+// that a check of an installation can open the plug-in without anybody at the screen.
+int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnce, int quitAfterMs, int& argc,
+                char** argv)
 {
     if (!HaveDisplay())
         return context.Fail("no display to open the window on. Run it on a desktop, or under a virtual "
@@ -82,7 +86,7 @@ int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnc
     // The demo gateway holds what the project held when the program started, as after a download.
     gateway->DownloadProjectIdentity(session->Device().Get());
     auto plugin = std::make_unique<PluginLoader>();
-    if (!plugin->Load("Veltrona.UIPluginVeltrona", PluginBeside(argv0), &error))
+    if (!plugin->Load("Veltrona.UIPluginVeltrona", PluginBeside(), &error))
         return context.Fail(error);
 
     QApplication application(argc, argv);
@@ -90,6 +94,16 @@ int RunWindowed(CommandContext& context, std::string projectPath, bool editAtOnc
     CHostMainWindow window(std::move(session), gateway, std::move(plugin),
                            QString::fromStdString(projectPath));
     window.show();
+    QTimer quit;
+    if (quitAfterMs > 0) {
+        QObject::connect(&quit, &QTimer::timeout, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+            else if (!QApplication::activeModalWidget())
+                QApplication::quit();
+        });
+        quit.start(quitAfterMs);
+    }
     if (editAtOnce) {
         const HRESULT hr = window.EditParameters();
         return hr == S_OK || hr == E_ABORT ? kExitOk : kExitFailure;
@@ -107,15 +121,19 @@ int main(int argc, char** argv)
     environment.openWindow = [&](CommandContext& context, std::span<const std::string> rest) {
         std::string project;
         bool edit = false;
-        for (const std::string& a : rest) {
+        int quitAfterMs = 0;
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            const std::string& a = rest[i];
             if (a == "--edit")
                 edit = true;
+            else if (a == "--quit-after" && i + 1 < rest.size() && std::atoi(rest[i + 1].c_str()) > 0)
+                quitAfterMs = std::atoi(rest[++i].c_str());
             else if (project.empty())
                 project = a;
             else
                 return context.Fail("open takes one PROJECT; see veltrona --help");
         }
-        return RunWindowed(context, project, edit, argv[0], argc, argv);
+        return RunWindowed(context, project, edit, quitAfterMs, argc, argv);
     };
     environment.noCommand = [&](CommandContext& context) {
         return environment.openWindow(context, {});
