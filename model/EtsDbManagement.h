@@ -85,6 +85,8 @@ public:
     const std::string& GetDeviceDescription() const { return m_strDeviceDescription; }
     const std::string& GetDeviceAddress() const { return m_strDeviceAddress; }
     bool IsConfigChanged() const { return m_bConfigChanged; }
+    // A page's change that the gateway needs downloaded, where no model operation marks it.
+    void SetConfigChanged() { m_bConfigChanged = true; }
     std::int32_t GetAddressingMode() const { return m_nAddressingMode; }
     void SetAddressingMode(std::int32_t mode) { m_nAddressingMode = mode; }
     std::int32_t GetUseCentralObject() const { return m_nUseCentralObject; }
