@@ -1,5 +1,6 @@
 #include "ui/ConfigurationPages.h"
 
+#include "ui/DlgParameterCommissioning.h"
 #include "ui/DlgParameterEffect.h"
 #include "ui/DlgParameterEffectStep.h"
 #include "ui/DlgParameterExportImport.h"
@@ -29,6 +30,10 @@ void RegisterConfigurationPages(const PageRegistrar& registrar)
             return std::make_unique<CDlgParameterEffectStep>(
                 main, CPluginTreeCtrlView::NodeNumber(node->parent()), CPluginTreeCtrlView::NodeNumber(node));
         });
+    registrar(NodeCommissioning,
+              [](IMainWindow& main, QTreeWidgetItem*) -> std::unique_ptr<CParameterDialog> {
+                  return std::make_unique<CDlgParameterCommissioning>(main, main.VerifiedConnection());
+              });
     registrar(NodeExportImport, [](IMainWindow& main, QTreeWidgetItem*) -> std::unique_ptr<CParameterDialog> {
         return std::make_unique<CDlgParameterExportImport>(main);
     });
