@@ -1,6 +1,11 @@
 #include "host/program/HostMainWindow.h"
 
+#include "knxnet/Discovery.h"
+
+#include <QApplication>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -17,7 +22,6 @@ CHostMainWindow::CHostMainWindow(std::unique_ptr<HostSession> session,
     setWindowTitle(
         QStringLiteral("%1 - Veltrona").arg(QString::fromStdString(m_session->Store().Name().value_or(""))));
     m_session->Window()->SetNativeHandle(reinterpret_cast<std::uintptr_t>(this));
-    m_session->SetLiveConnectionProvider(m_gateway);
 
     m_devices = new QTreeWidget(this);
     m_devices->setHeaderLabels({tr("Address"), tr("Device"), tr("Application"), tr("Description")});
@@ -29,6 +33,8 @@ CHostMainWindow::CHostMainWindow(std::unique_ptr<HostSession> session,
     QAction* edit = project->addAction(tr("&Edit parameters..."), this, [this] { EditParameters(); });
     edit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* download = project->addAction(tr("&Download to gateway"), this, [this] { DownloadToGateway(); });
+    m_download = download;
+    project->addAction(tr("&Gateway connection..."), this, [this] { ChooseGatewayConnection(); });
     project->addSeparator();
     project->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
     QToolBar* tools = addToolBar(tr("Project"));
@@ -37,10 +43,94 @@ CHostMainWindow::CHostMainWindow(std::unique_ptr<HostSession> session,
     connect(m_devices, &QTreeWidget::itemActivated, this, [this] { EditParameters(); });
 
     FillDevices();
-    statusBar()->showMessage(tr("%1 - gateway simulated with %2 DALI devices")
-                                 .arg(m_projectPath)
-                                 .arg(m_gateway->Gateway().GearSnapshot().size()));
+    m_gatewayStatus = new QLabel(this);
+    statusBar()->addPermanentWidget(m_gatewayStatus);
+    std::string warning;
+    m_choice = LoadGatewayChoice(m_projectPath.toStdString(), &warning);
+    ApplyGatewayChoice();
+    statusBar()->showMessage(warning.empty() ? m_projectPath : QString::fromStdString(warning));
     resize(720, 320);
+}
+
+void CHostMainWindow::ApplyGatewayChoice()
+{
+    if (m_choice.kind == GatewayChoice::Kind::Simulator) {
+        m_session->SetLiveConnectionProvider(m_gateway);
+        m_gatewayStatus->setText(
+            tr("Gateway: simulated, %1 DALI devices").arg(m_gateway->Gateway().GearSnapshot().size()));
+    } else {
+        m_session->SetLiveConnectionProvider(
+            std::make_shared<CKnxNetIpGatewayProvider>(m_choice.interfaceEndpoint));
+        m_gatewayStatus->setText(tr("Gateway: %1").arg(QString::fromStdString(m_choice.Describe())));
+    }
+    // The host's download reaches only the simulated gateway.
+    m_download->setEnabled(m_choice.kind == GatewayChoice::Kind::Simulator);
+}
+
+void CHostMainWindow::SetGatewayChoice(const GatewayChoice& choice)
+{
+    m_choice = choice;
+    ApplyGatewayChoice();
+    std::string error;
+    if (!SaveGatewayChoice(m_projectPath.toStdString(), m_choice, &error))
+        statusBar()->showMessage(
+            tr("The choice holds until the program ends: %1").arg(QString::fromStdString(error)));
+}
+
+void CHostMainWindow::ChooseGatewayConnection()
+{
+    std::vector<knx::DiscoveredInterface> found;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        statusBar()->showMessage(tr("Searching for KNXnet/IP interfaces..."));
+        std::string error;
+        found = knx::DiscoverInterfaces(2000, &error);
+        QApplication::restoreOverrideCursor();
+        statusBar()->showMessage(error.empty()
+                                     ? tr("%n interface(s) found", "", static_cast<int>(found.size()))
+                                     : QString::fromStdString(error));
+    }
+    QStringList items{tr("Simulated gateway")};
+    for (const auto& i : found)
+        items << tr("KNXnet/IP: %1").arg(QString::fromStdString(i.Describe()));
+    const QString byAddress = tr("KNXnet/IP interface by address...");
+    items << byAddress;
+    int current = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (m_choice == GatewayChoice::Interface(found[i].control))
+            current = static_cast<int>(i) + 1;
+    }
+    if (m_choice.kind == GatewayChoice::Kind::KnxNetIp && current == 0)
+        current = static_cast<int>(items.size()) - 1;
+    bool ok = false;
+    const QString picked = QInputDialog::getItem(
+        this, tr("Gateway connection"), tr("Reach the gateway through:"), items, current, false, &ok);
+    if (!ok)
+        return;
+    const auto index = items.indexOf(picked);
+    if (index == 0) {
+        SetGatewayChoice(GatewayChoice::Simulator());
+    } else if (picked == byAddress) {
+        const QString preset = m_choice.kind == GatewayChoice::Kind::KnxNetIp
+                                   ? QString::fromStdString(m_choice.interfaceEndpoint.ToString())
+                                   : QStringLiteral("192.168.1.10:3671");
+        const QString text =
+            QInputDialog::getText(this, tr("Gateway connection"),
+                                  tr("Address of the KNXnet/IP interface (ADDRESS or ADDRESS:PORT):"),
+                                  QLineEdit::Normal, preset, &ok);
+        if (!ok)
+            return;
+        auto endpoint = knx::Endpoint::Parse(text.trimmed().toStdString());
+        if (!endpoint) {
+            QMessageBox::warning(
+                this, windowTitle(),
+                tr("'%1' is no IPv4 address with an optional port, such as 192.168.1.10:3671.").arg(text));
+            return;
+        }
+        SetGatewayChoice(GatewayChoice::Interface(*endpoint));
+    } else {
+        SetGatewayChoice(GatewayChoice::Interface(found[static_cast<std::size_t>(index) - 1].control));
+    }
 }
 
 void CHostMainWindow::FillDevices()

@@ -3,12 +3,15 @@
 #pragma once
 
 #include "host/objects/HostSession.h"
+#include "host/program/GatewayConnection.h"
 #include "host/program/PluginLoader.h"
 #include "host/program/SimulatedGateway.h"
 
 #include <QMainWindow>
 #include <memory>
 
+class QAction;
+class QLabel;
 class QTreeWidget;
 
 class CHostMainWindow final : public QMainWindow
@@ -21,14 +24,23 @@ public:
 
     // Runs one editing session of the gateway device; the plug-in's answer.
     HRESULT EditParameters();
+    // Routes the live connections to the chosen gateway, remembers the choice for the project and
+    // shows it in the status line.
+    void SetGatewayChoice(const GatewayChoice& choice);
+    const GatewayChoice& CurrentGatewayChoice() const { return m_choice; }
 
 private:
     void FillDevices();
     void DownloadToGateway();
+    void ChooseGatewayConnection();
+    void ApplyGatewayChoice();
 
     std::unique_ptr<HostSession> m_session;
     std::shared_ptr<CSimulatedGatewayProvider> m_gateway;
     std::unique_ptr<PluginLoader> m_plugin;
     QString m_projectPath;
     QTreeWidget* m_devices = nullptr;
+    GatewayChoice m_choice;
+    QAction* m_download = nullptr;
+    QLabel* m_gatewayStatus = nullptr;
 };

@@ -22,6 +22,7 @@ public:
     // The gateway then holds the project identity the project holds: as after the host's download.
     void DownloadProjectIdentity(IEtsDevice* device);
     GatewaySimulator& Gateway() { return *m_gateway; }
+    std::shared_ptr<GatewaySimulator> SharedGateway() const { return m_gateway; }
 
 private:
     std::shared_ptr<GatewaySimulator> m_gateway;

@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <utility>
 
+// SimulateCommand.cpp
+int CommandSimulate(CommandContext& context, std::span<const std::string> arguments);
+
 namespace {
 
 int CommandNew(CommandContext& context, std::span<const std::string> arguments);
@@ -33,6 +36,10 @@ constexpr VeltronaCommand kCommands[] = {
      "replace the gateway's configuration by an exchange file's and list what was not taken; --strict "
      "refuses a file with such entries and leaves the project unchanged",
      &CommandImport},
+    {"simulate", "[--port N] [--bind ADDRESS] [--address 1.1.1] [--project PROJECT] [--faults LIST] [--for MS]",
+     "serve the demo gateway over KNXnet/IP tunnelling on ADDRESS:N (127.0.0.1:3671) until Ctrl+C or MS ms; "
+     "--project gives it that project's identity and address",
+     &CommandSimulate},
 };
 
 void PrintUsage(std::ostream& stream)
