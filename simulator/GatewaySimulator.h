@@ -8,6 +8,7 @@
 #include "simulator/ControlGear.h"
 #include "simulator/DaliLine.h"
 #include "simulator/GatewayIdentity.h"
+#include "simulator/GatewayState.h"
 #include "simulator/SimulatorFaults.h"
 #include "simulator/SimulatorTiming.h"
 
@@ -105,6 +106,8 @@ public:
     // The function codes written to 0xD1, in order.
     std::vector<std::uint8_t> FunctionsWritten();
     bool WatchdogArmed();
+    // What the gateway does to its line now, read at this moment of the clock.
+    GatewayState State();
 
 private:
     struct Reply
