@@ -7,6 +7,7 @@
 #include "ui/DlgParameterGroupCommon.h"
 #include "ui/DlgParameterGroupMember.h"
 #include "ui/DlgParameterScene.h"
+#include "ui/DlgParameterTest.h"
 #include "ui/PluginTreeCtrlView.h"
 
 void RegisterConfigurationPages(const PageRegistrar& registrar)
@@ -34,6 +35,8 @@ void RegisterConfigurationPages(const PageRegistrar& registrar)
               [](IMainWindow& main, QTreeWidgetItem*) -> std::unique_ptr<CParameterDialog> {
                   return std::make_unique<CDlgParameterCommissioning>(main, main.VerifiedConnection());
               });
+    registrar(NodeTest,
+              [](IMainWindow& main, QTreeWidgetItem*) { return CDlgParameterTest::CreatePage(main); });
     registrar(NodeExportImport, [](IMainWindow& main, QTreeWidgetItem*) -> std::unique_ptr<CParameterDialog> {
         return std::make_unique<CDlgParameterExportImport>(main);
     });
