@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -387,9 +388,23 @@ HRESULT CXmlDom::SaveXmlDocument(const std::string& fileName)
     }
     if (!m_pDocument->first_child())
         TRACE_HR(TRACE_ERROR, E_FAIL);
-    // Written beside the target and renamed over it, so a failed save leaves the old file whole.
-    const std::string temporary = fileName + ".tmp-" + std::to_string(::getpid());
+    // A symbolic link stays a link: the file it names is the one replaced.
+    std::string target = fileName;
+    std::error_code linkError;
+    if (std::filesystem::is_symlink(fileName, linkError)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(fileName, linkError);
+        if (!linkError)
+            target = resolved.string();
+    }
+    // Written beside the target and renamed over it, so a failed save leaves the old file whole. The
+    // new file takes the old one's permissions.
+    struct stat old
+    {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const std::string temporary = target + ".tmp-" + std::to_string(::getpid());
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file && replacing)
+        ::fchmod(::fileno(file), old.st_mode & 07777);
     bool written = file != nullptr;
     if (file) {
         FileWriter writer(file);
@@ -404,7 +419,7 @@ HRESULT CXmlDom::SaveXmlDocument(const std::string& fileName)
         return E_FAIL;
     }
     std::error_code ec;
-    std::filesystem::rename(temporary, fileName, ec);
+    std::filesystem::rename(temporary, target, ec);
     if (ec) {
         std::filesystem::remove(temporary, ec);
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", fileName.c_str());

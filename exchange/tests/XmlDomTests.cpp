@@ -132,6 +132,30 @@ TEST(XmlDom, ParseErrorsTellLinePositionAndReason)
     std::filesystem::remove(file);
 }
 
+TEST(XmlDom, ASaveKeepsTheFilesPermissionsAndWritesThroughALink)
+{
+    const std::string real = TempFile("real.xml"), link = TempFile("link.xml");
+    WriteAll(real, "old contents");
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(real, link);
+    CXmlDom dom;
+    ASSERT_EQ(dom.CreateXmlDomDocument(), S_OK);
+    XmlNode root;
+    ASSERT_EQ(dom.CreateElement("Veltrona", root), S_OK);
+    ASSERT_EQ(dom.AddElement2Root(root), S_OK);
+    ASSERT_EQ(dom.SaveXmlDocument(link), S_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link is not replaced by a file";
+    EXPECT_NE(ReadAll(real).find("<Veltrona"), std::string::npos);
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    std::filesystem::remove(link);
+    std::filesystem::remove(real);
+}
+
 TEST(XmlDom, AnEmptyDocumentIsStillSaved)
 {
     const std::string file = TempFile("empty.xml");
