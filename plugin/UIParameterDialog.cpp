@@ -38,12 +38,6 @@ enum : int
     AnchorHeight = 8,
 };
 
-std::map<int, CUIParameterDialog::PageFactory>& PageFactories()
-{
-    static std::map<int, CUIParameterDialog::PageFactory> factories;
-    return factories;
-}
-
 // The settings store of the plug-in, opened at the window's section.
 std::unique_ptr<QSettings> PlacementSettings()
 {
@@ -66,21 +60,17 @@ void CDlgParameterClientArea::resizeEvent(QResizeEvent* event)
 void CUIParameterDialog::RegisterPage(int nodeType, PageFactory factory)
 {
     if (factory)
-        PageFactories()[nodeType] = std::move(factory);
+        m_pageFactories[nodeType] = std::move(factory);
     else
-        PageFactories().erase(nodeType);
+        m_pageFactories.erase(nodeType);
 }
 
 CUIParameterDialog::CUIParameterDialog(IUnknown* hostObject, IEtsHostWindow* hostWindow, QWidget* parent)
     : CTemplateDialog(103, parent), m_pHostWindow(hostWindow)
 {
     TRACE_ENTRY();
-    // The page families register once; a later registration (a test's) replaces theirs.
-    static const bool registered = [] {
-        RegisterConfigurationPages(&CUIParameterDialog::RegisterPage);
-        return true;
-    }();
-    Q_UNUSED(registered);
+    RegisterConfigurationPages(
+        [this](int nodeType, PageFactory factory) { RegisterPage(nodeType, std::move(factory)); });
     if (hostObject)
         hostObject->QueryInterface(IidOf<IEtsDevice>(), OutPtr(m_pDevice));
     if (QWidget* host = HostWidget())
@@ -292,7 +282,7 @@ void CUIParameterDialog::ShowParameterDialog()
     std::unique_ptr<CParameterDialog> page;
     if (!message.empty())
         page = std::make_unique<CDlgNoLifeDeviceConnection>(*this, QString::fromStdString(message));
-    else if (auto it = PageFactories().find(type); it != PageFactories().end())
+    else if (auto it = m_pageFactories.find(type); it != m_pageFactories.end())
         page = it->second(*this, node);
     else
         page = std::make_unique<CDlgPlaceholderPage>(

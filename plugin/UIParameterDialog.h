@@ -35,10 +35,11 @@ class CUIParameterDialog final : public CTemplateDialog, public IMainWindow
     Q_OBJECT
 
 public:
-    // The page of a node type; registered by the page families, a placeholder otherwise.
+    // The page of a node type; the page families register theirs when the window is made, a
+    // placeholder shows for the rest. A later registration replaces the earlier; null removes it.
     using PageFactory =
         std::function<std::unique_ptr<CParameterDialog>(IMainWindow& main, QTreeWidgetItem* node)>;
-    static void RegisterPage(int nodeType, PageFactory factory);
+    void RegisterPage(int nodeType, PageFactory factory);
 
     CUIParameterDialog(IUnknown* hostObject, IEtsHostWindow* hostWindow, QWidget* parent = nullptr);
     ~CUIParameterDialog() override;
@@ -104,4 +105,5 @@ private:
     bool m_bPlacementStored = false;
     QSize m_initialClient;
     std::vector<Anchor> m_anchors;
+    std::map<int, PageFactory> m_pageFactories;
 };

@@ -113,10 +113,10 @@ private slots:
 
     void enterInsideAPageDoesNotClose()
     {
-        CUIParameterDialog::RegisterPage(NodeGeneral, [](IMainWindow& main, QTreeWidgetItem*) {
+        CUIParameterDialog window(m_device.Get(), nullptr);
+        window.RegisterPage(NodeGeneral, [](IMainWindow& main, QTreeWidgetItem*) {
             return std::make_unique<EditPage>(main);
         });
-        CUIParameterDialog window(m_device.Get(), nullptr);
         QVERIFY(window.Create());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -125,7 +125,6 @@ private slots:
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(window.isVisible());
-        CUIParameterDialog::RegisterPage(NodeGeneral, nullptr);
     }
 
     void theWindowGrowsByItsAnchors()
