@@ -469,11 +469,83 @@ INSTANTIATE_TEST_SUITE_P(
                   [](Rig& r) { Inject(r, SimulatorFault::StaysBusy); },
                   {"Scene:\nTimeout\n"},
                   Ends::Running},
+        // Transient faults: the gateway carries on, the procedure that met one ends honestly.
+        FaultCase{"SearchAnswerLostOnce",
+                  Stage::Search,
+                  [](Rig& r) { Inject(r, SimulatorFault::ConnectionBlips, 4); },
+                  {kNoConnection},
+                  Ends::Running},
+        FaultCase{"NumbersWrongEcho",
+                  Stage::Numbers,
+                  [](Rig& r) { Inject(r, SimulatorFault::WrongEcho, 2); },
+                  {"Assigning gear numbers:\nError\n\n(Member 2)"},
+                  Ends::WithEnd},
+        FaultCase{"NumbersConfirmationLost",
+                  Stage::Numbers,
+                  [](Rig& r) { Inject(r, SimulatorFault::LostConfirmation, 4); },
+                  {kNoConnection},
+                  Ends::WithEnd},
+        FaultCase{"GroupsWrongEcho",
+                  Stage::Groups,
+                  [](Rig& r) { Inject(r, SimulatorFault::WrongEcho, 1); },
+                  {"Writing group assignments:\nError\n\n(Member 1)"},
+                  Ends::WithEnd},
+        FaultCase{"GroupsBusyTooLong",
+                  Stage::Groups,
+                  [](Rig& r) { Inject(r, SimulatorFault::BusyPolls, 5); },
+                  {"Writing group assignments:\nTimeout\n"},
+                  Ends::WithEnd},
+        FaultCase{"DeleteBusyTooLong",
+                  Stage::Delete,
+                  [](Rig& r) { Inject(r, SimulatorFault::BusyPolls, 5); },
+                  {"Deleting group assignments:\nTimeout\n"},
+                  Ends::Running},
+        FaultCase{"ResetConfirmationLost",
+                  Stage::Reset,
+                  [](Rig& r) { Inject(r, SimulatorFault::LostConfirmation, 5); },
+                  {kNoConnection},
+                  Ends::Running},
+        FaultCase{"SceneWriteBusyTooLong",
+                  Stage::SceneWrite,
+                  [](Rig& r) { Inject(r, SimulatorFault::BusyPolls, 5); },
+                  {"Scene:\nTimeout\n"},
+                  Ends::Running},
+        FaultCase{"SceneReadConfirmationLost",
+                  Stage::SceneRead,
+                  [](Rig& r) { Inject(r, SimulatorFault::LostConfirmation, 23); },
+                  {kNoConnection},
+                  Ends::Running},
         FaultCase{"SceneReadHangs",
                   Stage::SceneRead,
                   [](Rig& r) { HangAtGear(r, 23, 34); },
                   {"Scene:\nTimeout\n"},
                   Ends::Running}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// A gateway busy for a few polls is waited for: every procedure starts its function once it is idle
+// and succeeds without a word to the user.
+class BriefBusyness : public ::testing::TestWithParam<Stage>
+{};
+
+TEST_P(BriefBusyness, IsRiddenOut)
+{
+    Rig rig(NumberedLine(4));
+    ASSERT_TRUE(rig.Connect());
+    rig.gateway->Inject(SimulatorFault::BusyPolls, 4);
+    const std::uint64_t pausedBefore = rig.clock.SleptMs();
+    if (GetParam() == Stage::Groups) {
+        // The stage's own case makes gear 3 fail on purpose; here every gear takes its mask.
+        EXPECT_TRUE(rig.connection->WriteEvgGroupAssignments(false, {{1, {0x1u, true}}, {2, {0x2u, true}}}));
+    } else {
+        EXPECT_TRUE(RunStage(rig, GetParam()));
+    }
+    EXPECT_TRUE(rig.prompt.boxes.empty());
+    EXPECT_GE(rig.clock.SleptMs() - pausedBefore, 4000u);
+    EXPECT_FALSE(rig.gateway->Faults().busyPolls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, BriefBusyness,
+                         ::testing::Values(Stage::Search, Stage::Numbers, Stage::Groups, Stage::Delete,
+                                           Stage::Reset, Stage::SceneWrite, Stage::SceneRead));
 
 } // namespace

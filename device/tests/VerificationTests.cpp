@@ -2,6 +2,7 @@
 #include "device/tests/DeviceFixture.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace devicefixture;
 
@@ -168,6 +169,78 @@ TEST(Verification, ReverificationClosesTheHeldConnection)
               "device:\nProgrammversion: 1.3\n\nDownload necessary");
     rig.connection.reset();
     EXPECT_FALSE(rig.connections[2]->simulated->IsOpen());
+}
+
+// A failed verification closes the host's connection once and lets it go: neither the next
+// verification nor the end of the session closes it again.
+TEST(Verification, AFailedVerificationClosesTheConnectionOnce)
+{
+    Rig rig;
+    rig.gateway->Inject(SimulatorFault::WrongManufacturer);
+    EXPECT_EQ(rig.connection->CreateLifeDeviceConnection(false), WrongDevice);
+    EXPECT_FALSE(rig.connection->IsConnected());
+    rig.gateway->ClearFaults();
+    EXPECT_EQ(rig.connection->CreateLifeDeviceConnection(false), DeviceConnectionOk);
+    rig.connection.reset();
+    ASSERT_EQ(rig.connections.size(), 2u);
+    EXPECT_EQ(rig.connections[0]->closes, 1);
+    EXPECT_EQ(rig.connections[1]->closes, 1);
+
+    // A connection that never opened is not closed at all.
+    Rig absent;
+    absent.gateway->Inject(SimulatorFault::NotPresent);
+    EXPECT_EQ(absent.connection->CreateLifeDeviceConnection(false), NoConnection);
+    absent.connection.reset();
+    EXPECT_EQ(absent.connections[0]->closes, 0);
+}
+
+// Waits for the bus on a thread of their own, as the main window's progress box runs them.
+struct WorkerBusWait final : IBusWait
+{
+    int calls = 0;
+    HRESULT Run(const std::function<HRESULT()>& call) override
+    {
+        ++calls;
+        HRESULT hr = E_FAIL;
+        std::thread([&] { hr = call(); }).join();
+        return hr;
+    }
+};
+
+// The host is single-threaded: the project, the device's parameters and the model are reached only
+// from the calling thread; only the live connection's waits for the bus run elsewhere.
+TEST(Verification, OnlyTheBusWaitsLeaveTheCallingThread)
+{
+    for (bool wrongDevice : {false, true}) {
+        Rig rig;
+        if (wrongDevice)
+            rig.gateway->Inject(SimulatorFault::WrongManufacturer); // the message reads the project
+        HostThread host;
+        g_hostThread = &host;
+        WorkerBusWait wait;
+        const auto state = rig.connection->CreateLifeDeviceConnection(true, &wait);
+        g_hostThread = nullptr;
+        EXPECT_EQ(state, wrongDevice ? WrongDevice : DeviceConnectionOk);
+        EXPECT_EQ(host.strays, 0) << host.firstStray;
+        EXPECT_GT(host.calls, 5);
+        EXPECT_GT(wait.calls, 5);
+        ASSERT_EQ(rig.connections.size(), 1u);
+        EXPECT_EQ(rig.Host().busThreads.count(std::this_thread::get_id()), 0u);
+        // Afterwards the procedures call the connection directly again.
+        if (!wrongDevice) {
+            std::uint8_t reply[3];
+            EXPECT_TRUE(rig.connection->ReadPropertyD1(reply));
+            EXPECT_EQ(rig.Host().busThreads.count(std::this_thread::get_id()), 1u);
+        }
+    }
+
+    // The check sees it when the whole verification runs elsewhere, as it once did.
+    Rig rig;
+    HostThread host;
+    g_hostThread = &host;
+    std::thread([&] { rig.connection->CreateLifeDeviceConnection(true); }).join();
+    g_hostThread = nullptr;
+    EXPECT_GT(host.strays, 0);
 }
 
 } // namespace
