@@ -12,6 +12,7 @@
 
 void RegisterConfigurationPages(const PageRegistrar& registrar)
 {
+    RegisterCataloguePages(registrar);
     registrar(NodeGroup, [](IMainWindow& main, QTreeWidgetItem* node) -> std::unique_ptr<CParameterDialog> {
         return std::make_unique<CDlgParameterGroupCommon>(main, CPluginTreeCtrlView::NodeNumber(node));
     });

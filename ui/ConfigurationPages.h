@@ -14,3 +14,5 @@ using PageRegistrar = std::function<void(int nodeType, PageFactory factory)>;
 
 // Hands every page family of ui/ to the registrar, once per call.
 void RegisterConfigurationPages(const PageRegistrar& registrar);
+// The pages of the parameter catalogue (a part of the above).
+void RegisterCataloguePages(const PageRegistrar& registrar);

@@ -189,7 +189,7 @@ void CParameterDialog::RestoreBoundValue(int idc)
 bool CParameterDialog::IsRuleOn(const ShowRule& rule) const
 {
     for (const RuleTerm& term : rule.terms)
-        if (!Holds(term, BoundValue(term.idc)))
+        if (!Holds(term, term.parameter ? Model().GetParameterLong(term.idc, 0) : BoundValue(term.idc)))
             return false;
     return true;
 }

@@ -126,11 +126,13 @@ enum class RuleOp : std::uint8_t
     OneOf,
 };
 
+// A term reads the value a bound control holds, or a device-wide parameter (number instead of idc).
 struct RuleTerm
 {
     int idc = 0;
     RuleOp op = RuleOp::NotZero;
     std::int32_t value = 0;
+    bool parameter = false;
 };
 
 constexpr RuleTerm On(int idc)
@@ -148,6 +150,27 @@ constexpr RuleTerm Is(int idc, std::int32_t value)
 constexpr RuleTerm IsNot(int idc, std::int32_t value)
 {
     return {idc, RuleOp::NotEqual, value};
+}
+
+constexpr RuleTerm OneOf(int idc, std::uint32_t values)
+{
+    return {idc, RuleOp::OneOf, static_cast<std::int32_t>(values)};
+}
+constexpr RuleTerm ParamOn(UniqueNr number)
+{
+    return {number, RuleOp::NotZero, 0, true};
+}
+constexpr RuleTerm ParamOff(UniqueNr number)
+{
+    return {number, RuleOp::Zero, 0, true};
+}
+constexpr RuleTerm ParamIs(UniqueNr number, std::int32_t value)
+{
+    return {number, RuleOp::Equal, value, true};
+}
+constexpr RuleTerm ParamIsNot(UniqueNr number, std::int32_t value)
+{
+    return {number, RuleOp::NotEqual, value, true};
 }
 
 // A named rule: its controls are shown (or enabled) while every term holds.

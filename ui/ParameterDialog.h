@@ -72,6 +72,8 @@ public:
     // The page's binding table (static, one per page class); numbers of rows flagged BindGroup
     // belong to groupNr. Pages set it in their constructor.
     void SetBindingTable(const BindingTable& table, int groupNr = 0);
+    int BindGroupNr() const { return m_nBindGroupNr; }
+    const BindingTable* Bindings() const { return m_pTable; }
     // The value a bound control holds (a time picker's field 0..2: hours, minutes, seconds).
     std::int32_t& BoundRef(int idc, int field = 0);
     std::int32_t BoundValue(int idc) const;
