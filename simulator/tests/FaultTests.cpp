@@ -232,3 +232,103 @@ TEST(SimulatorFaults, DemosSwitchFaultsByName)
     EXPECT_TRUE(gateway.Faults().staysBusy);
     EXPECT_FALSE(gateway.Faults().verifyFails);
 }
+
+// One function at a time: a function written while another runs is refused, as a real gateway
+// answers it; the end of a download and the watchdog are always taken.
+TEST(SimulatorFunctionChannel, RefusesAFunctionWhileAnotherRuns)
+{
+    PluginSide plugin(LedLine(8));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    ASSERT_EQ(plugin.WriteD1(1, 0), S_OK);
+    EXPECT_EQ(plugin.WriteD1(4, 1, 0), ETS_E_DEVICE_DENIED);
+    EXPECT_EQ(plugin.WriteD1(60, 1), S_OK);
+    EXPECT_EQ(plugin.ReadD1()[0], 1); // the search goes on
+    EXPECT_EQ(plugin.WriteD1(255), S_OK);
+    EXPECT_EQ(plugin.ReadD1()[0], 0);
+    EXPECT_EQ(plugin.WriteD1(14, 1), S_OK);
+    // A per-gear result that stays until the next function does not hold the channel.
+    ASSERT_TRUE(plugin.WaitIdle());
+    plugin.Write(plugin.daliIndex, 0xD3, 1, 1, {1, 0, 0, 0});
+    ASSERT_EQ(plugin.WriteD1(3, 1), S_OK);
+    plugin.Pause();
+    ASSERT_EQ(plugin.ReadD1()[2], protocol::GearNoAnswer);
+    EXPECT_EQ(plugin.WriteD1(3, 2), S_OK);
+}
+
+// The transient faults happen once (or for a while) and the gateway carries on afterwards.
+TEST(SimulatorFaults, TransientFaultsPassAndTheGatewayCarriesOn)
+{
+    PluginSide plugin(LedLine(3));
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    ASSERT_TRUE(plugin.Search().finished);
+
+    // One access goes unanswered after two more, at the cost of the host's wait.
+    plugin.gateway->Inject(SimulatorFault::ConnectionBlips, 2);
+    std::uint8_t reply[3]{};
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), S_OK);
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), S_OK);
+    const std::uint64_t before = plugin.clock.NowMs();
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), ETS_E_DEVICE_NOT_FOUND);
+    EXPECT_GE(plugin.clock.NowMs() - before, 3000u);
+    EXPECT_EQ(plugin.Read(plugin.daliIndex, 0xD1, 1, 1, 3, reply), S_OK);
+
+    // Busy for three polls, refusing functions meanwhile.
+    plugin.gateway->Inject(SimulatorFault::BusyPolls, 3);
+    EXPECT_EQ(plugin.WriteD1(10, 255, 1), ETS_E_DEVICE_DENIED);
+    EXPECT_EQ(plugin.ReadD1()[0], GatewaySimulator::kReplyBusy);
+    EXPECT_FALSE(plugin.WaitIdle(2));
+    EXPECT_TRUE(plugin.WaitIdle(1));
+    EXPECT_EQ(plugin.WriteD1(10, 255, 1), S_OK);
+
+    // The confirmation of function 4 is lost once: the host hears nothing, the gateway works.
+    plugin.gateway->Inject(SimulatorFault::LostConfirmation, 4);
+    ASSERT_TRUE(plugin.WaitIdle());
+    EXPECT_EQ(plugin.WriteD1(13, 1), S_OK); // another function is not concerned
+    ASSERT_TRUE(plugin.WaitIdle());
+    EXPECT_EQ(plugin.WriteD1(4, 2), ETS_E_DEVICE_NOT_FOUND);
+    EXPECT_EQ(plugin.ReadD1()[0], 4);
+    plugin.WriteD1(255);
+    EXPECT_EQ(plugin.WriteD1(4, 2), S_OK);
+    plugin.WriteD1(255);
+
+    // The confirmation of gear 2 names gear 3, once.
+    plugin.gateway->Inject(SimulatorFault::WrongEcho, 2);
+    auto echoOf = [&](std::uint8_t gear) {
+        plugin.WriteD1(4, gear);
+        for (int polls = 0; polls < 100; ++polls) {
+            const auto r = plugin.ReadD1();
+            if (r[2] != protocol::GearWorking)
+                return r[1];
+        }
+        return std::uint8_t{0};
+    };
+    EXPECT_EQ(echoOf(1), 1);
+    EXPECT_EQ(echoOf(2), 3);
+    EXPECT_EQ(echoOf(2), 2);
+    plugin.WriteD1(255);
+}
+
+// Gear that need the slower search are found by it only; a gear that falls silent mid-search
+// answers its first COMPARE and nothing after.
+TEST(SimulatorSearch, OldGearNeedTheCompatibilityModeAndSilentGearAreLost)
+{
+    PluginSide plugin(LedLine(4));
+    plugin.gateway->Inject(SimulatorFault::NeedsCompatibilityMode, 0);
+    ASSERT_EQ(plugin.OpenAndScan(), S_OK);
+    EXPECT_EQ(plugin.Search(false).counters.back().first, 0);
+    EXPECT_EQ(plugin.Search(true).counters.back().first, 4);
+
+    PluginSide silent(LedLine(4));
+    silent.gateway->Inject(SimulatorFault::SilentMidSearch, 1);
+    ASSERT_EQ(silent.OpenAndScan(), S_OK);
+    EXPECT_EQ(silent.Search(false).counters.back().first, 3);
+    EXPECT_FALSE(silent.gateway->GearSnapshot()[0].answers);
+
+    // Alone on the line it leads the search nowhere, and the search still ends.
+    PluginSide alone(LedLine(1));
+    alone.gateway->Inject(SimulatorFault::SilentMidSearch, 1);
+    ASSERT_EQ(alone.OpenAndScan(), S_OK);
+    const auto result = alone.Search(false);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.counters.back().first, 0);
+}
