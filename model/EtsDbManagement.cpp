@@ -5,9 +5,12 @@
 #include "trace/DebugTrace.h"
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
+#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <vector>
 
 extern char** environ;
 
@@ -81,19 +84,40 @@ std::string XdgDataHome()
 }
 
 // The desktop's viewer; false when the file is missing or no viewer could be started.
-bool OpenWithDesktopViewer(const std::string& path)
+bool OpenWithDesktopViewer(const std::string& path, const std::string& anchor)
 {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         return false;
     pid_t pid = 0;
     std::string program = "xdg-open";
-    char* argv[] = {program.data(), const_cast<char*>(path.c_str()), nullptr};
+    std::string url = "file://" + path + (anchor.empty() ? "" : "#" + anchor);
+    char* argv[] = {program.data(), url.data(), nullptr};
     if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0)
         return false;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The folders that may hold the manual, each with a folder per manufacturer below it: the build
+// tree, the install tree beside the module that holds this code (lib/ -> share/) and beside the
+// program (bin/ -> share/), then the user's own.
+std::vector<std::filesystem::path> HelpFolders()
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> folders;
+#ifdef VELTRONA_HELP_BUILD_DIR
+    folders.emplace_back(VELTRONA_HELP_BUILD_DIR);
+#endif
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&OpenWithDesktopViewer), &info) && info.dli_fname)
+        folders.push_back(fs::path(info.dli_fname).parent_path().parent_path() / "share/veltrona/help");
+    std::error_code ec;
+    if (const fs::path exe = fs::read_symlink("/proc/self/exe", ec); !ec)
+        folders.push_back(exe.parent_path().parent_path() / "share/veltrona/help");
+    folders.push_back(fs::path(XdgDataHome()) / "veltrona/help");
+    return folders;
 }
 
 } // namespace
@@ -405,6 +429,48 @@ void CEtsDbManagement::CheckReconstruction()
     SetParameterLong(param::kReconstruction, 0);
 }
 
+std::string CEtsDbManagement::GetHelpAnchor(int nodeType)
+{
+    // By tree node type 1..34.
+    static constexpr const char* kAnchors[] = {"general",
+                                               "dali-communication",
+                                               "dali-error-messages",
+                                               "dali-status-messages",
+                                               "dali-standby-shutdown",
+                                               "manual-control",
+                                               "addressing",
+                                               "groups",
+                                               "devices",
+                                               "group",
+                                               "switching",
+                                               "dimming",
+                                               "switch-style",
+                                               "staircase-function",
+                                               "hourmeter",
+                                               "group-emergency-central",
+                                               "single-emergency-individual",
+                                               "members",
+                                               "member",
+                                               "scenes",
+                                               "scene",
+                                               "effects",
+                                               "effect",
+                                               "effect-step",
+                                               "export-import",
+                                               "commissioning",
+                                               "test",
+                                               "emergency-lamps",
+                                               "emergency-central",
+                                               "emergency-individual",
+                                               "operation-extent-el",
+                                               "operation-extent-el-knx",
+                                               "operation-extent-el-knx-dali",
+                                               "emergency-feedback"};
+    if (nodeType < 1 || nodeType > static_cast<int>(std::size(kAnchors)))
+        return {};
+    return kAnchors[nodeType - 1];
+}
+
 void CEtsDbManagement::LoadHelpFile()
 {
     TRACE_ENTRY();
@@ -420,28 +486,44 @@ void CEtsDbManagement::LoadHelpFile()
         std::snprintf(name, sizeof name, "%s_%.04X.html", "VeltronaR3", 0x409u);
         defaultFile = name;
     }
-    std::string path, defaultPath;
     ComPtr<IEtsApplicationProgram> program;
     ComPtr<IEtsManufacturer> maker;
     std::int32_t manufacturer = 0;
-    if (haveLanguage && GetDevice() &&
-        SUCCEEDED(GetDevice()->get_ApplicationProgram(program.GetAddressOf())) && program &&
-        SUCCEEDED(program->get_Manufacturer(maker.GetAddressOf())) && maker &&
-        SUCCEEDED(maker->get_Number(&manufacturer))) {
-        const std::string folder = XdgDataHome() + "/veltrona/help/" + std::to_string(manufacturer) + "/";
-        path = folder + file;
-        defaultPath = folder + defaultFile;
+    const bool haveManufacturer = haveLanguage && GetDevice() &&
+                                  SUCCEEDED(GetDevice()->get_ApplicationProgram(program.GetAddressOf())) &&
+                                  program && SUCCEEDED(program->get_Manufacturer(maker.GetAddressOf())) &&
+                                  maker && SUCCEEDED(maker->get_Number(&manufacturer));
+    // The file of the user's language in the first folder that has it, else the default language's.
+    std::vector<std::string> tried;
+    std::string path, defaultPath;
+    if (haveManufacturer) {
+        for (const std::filesystem::path& folder : HelpFolders()) {
+            const std::filesystem::path dir = folder / std::to_string(manufacturer);
+            std::error_code ec;
+            if (path.empty() && std::filesystem::is_regular_file(dir / file, ec))
+                path = (dir / file).string();
+            if (defaultPath.empty() && std::filesystem::is_regular_file(dir / defaultFile, ec))
+                defaultPath = (dir / defaultFile).string();
+            tried.push_back((dir / file).string());
+        }
     }
     TRACE_MSG(TRACE_INFO, "Loading HelpFile: %s", path.c_str());
     TRACE_MSG(TRACE_INFO, "Default HelpFile: %s", defaultPath.c_str());
-    if (m_helpViewer(path))
+    const std::string anchor = GetHelpAnchor(m_nHelpTopic);
+    if (!path.empty() && m_helpViewer(path, anchor))
         return;
-    if ((!haveLanguage || languageId != 0x409) && m_helpViewer(defaultPath))
+    if ((!haveLanguage || languageId != 0x409) && !defaultPath.empty() && m_helpViewer(defaultPath, anchor))
         return;
     std::string message = GetParameterString(946, "");
     if (message.empty())
         message = "The help file could not be opened.";
-    if (!path.empty())
-        message += "\n\n" + path;
+    if (!path.empty() || !tried.empty()) {
+        message += "\n";
+        if (!path.empty())
+            message += "\n" + path;
+        else
+            for (const std::string& t : tried)
+                message += "\n" + t;
+    }
     Ask(GetLabel(LabelHelp), message, PromptButtons::Ok, PromptIcon::Information);
 }

@@ -72,9 +72,14 @@ public:
     void LoadBufferedParameters();
     bool GetDeviceInfosFromEtsDb(std::int32_t& manufacturer, std::int32_t& application,
                                  std::int32_t& version);
+    // Opens the manual at the section of the help topic (the node type of the page shown).
     void LoadHelpFile();
-    // Opens a help file with the desktop's viewer; replaceable for tests.
-    using HelpViewer = std::function<bool(const std::string& path)>;
+    void SetHelpTopic(int nodeType) { m_nHelpTopic = nodeType; }
+    // The manual's anchor of a tree node type 1..34; empty for any other.
+    static std::string GetHelpAnchor(int nodeType);
+    // Opens a help file at an anchor (may be empty) with the desktop's viewer; false when the file is
+    // missing. Replaceable for tests.
+    using HelpViewer = std::function<bool(const std::string& path, const std::string& anchor)>;
     void SetHelpViewer(HelpViewer viewer) { m_helpViewer = std::move(viewer); }
 
     int GetGroupCount() const;
@@ -315,6 +320,7 @@ private:
     IUserPrompt* m_pPrompt = nullptr;
     ScriptedPrompt m_silentPrompt;
     HelpViewer m_helpViewer;
+    int m_nHelpTopic = 0;
 
     std::string m_strProjectName;
     std::string m_strDeviceName;

@@ -4,6 +4,8 @@
 #include "testsupport/HostObjects.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -182,4 +184,38 @@ TEST(ModelOverHost, ADeletedEmergencySingleComesBackPlain)
     model->CreateSingle(2);
     EXPECT_EQ(model->GetParameterLong(flag, -1), 0);
     EXPECT_EQ(visibleObjects(2), plain);
+}
+
+// Help opens the shipped manual at the section of the page shown, for every node type of the tree.
+TEST(ModelOverHost, HelpOpensTheManualAtTheSectionOfEveryNodeType)
+{
+    hostproject::Project project;
+    ScriptedPrompt prompt;
+    auto model = project.LoadModel(&prompt);
+    std::string openedPath, openedAnchor;
+    model->SetHelpViewer([&](const std::string& path, const std::string& anchor) {
+        openedPath = path;
+        openedAnchor = anchor;
+        return true;
+    });
+    model->LoadHelpFile();
+    ASSERT_FALSE(openedPath.empty()) << (prompt.boxes.empty() ? "" : prompt.boxes[0].text);
+    EXPECT_EQ(openedAnchor, "") << "no page: the manual's start";
+    std::ifstream in(openedPath);
+    const std::string manual((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(manual.find("<html"), std::string::npos) << openedPath;
+    for (int type = 1; type <= 34; ++type) {
+        SCOPED_TRACE(type);
+        model->SetHelpTopic(type);
+        model->LoadHelpFile();
+        ASSERT_FALSE(openedAnchor.empty());
+        EXPECT_NE(manual.find("id=\"" + openedAnchor + "\""), std::string::npos) << openedAnchor;
+    }
+    EXPECT_TRUE(prompt.boxes.empty());
+
+    // A viewer that cannot open the file: the message names the file tried.
+    model->SetHelpViewer([](const std::string&, const std::string&) { return false; });
+    model->LoadHelpFile();
+    ASSERT_EQ(prompt.boxes.size(), 1u);
+    EXPECT_NE(prompt.boxes[0].text.find(openedPath), std::string::npos) << prompt.boxes[0].text;
 }
