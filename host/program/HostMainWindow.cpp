@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -43,6 +44,20 @@ CHostMainWindow::CHostMainWindow(std::unique_ptr<HostSession> session,
     connect(m_devices, &QTreeWidget::itemActivated, this, [this] { EditParameters(); });
 
     FillDevices();
+    // The simulated line as it is now, so that each test command shows what it did.
+    m_lineState = new QLabel(this);
+    m_lineState->setMinimumWidth(1); // a long line is cut rather than the window widened
+    statusBar()->addPermanentWidget(m_lineState);
+    auto* lineRefresh = new QTimer(this);
+    connect(lineRefresh, &QTimer::timeout, this, [this] {
+        const bool simulated = m_choice.kind == GatewayChoice::Kind::Simulator;
+        m_lineState->setVisible(simulated);
+        if (simulated) {
+            m_lineState->setText(QString::fromStdString(DescribeGatewayState(m_gateway->Gateway().State())));
+            m_lineState->setToolTip(m_lineState->text());
+        }
+    });
+    lineRefresh->start(500);
     m_gatewayStatus = new QLabel(this);
     statusBar()->addPermanentWidget(m_gatewayStatus);
     std::string warning;

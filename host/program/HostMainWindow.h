@@ -43,4 +43,5 @@ private:
     GatewayChoice m_choice;
     QAction* m_download = nullptr;
     QLabel* m_gatewayStatus = nullptr;
+    QLabel* m_lineState = nullptr; // what the simulated gateway does to its line now
 };
