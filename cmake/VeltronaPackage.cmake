@@ -25,9 +25,10 @@ set(CPACK_PACKAGE_VENDOR "Veltrona")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}.0)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configurator of the Veltrona R3 KNX-to-DALI lighting gateway")
 set(CPACK_PACKAGE_DESCRIPTION "Configures, commissions and tests the Veltrona R3 KNX-to-DALI lighting
-gateway: general settings, groups, single devices, DALI control gear, scenes, light effects and
-emergency lamps, stored in a KNX project. Includes a substitute engineering host with an SQLite
-project store and a simulated gateway for trying everything without a bus.")
+gateway: general settings, groups, single devices, DALI control gear, scenes,
+light effects and emergency lamps, stored in a KNX project. Includes a
+substitute engineering host with an SQLite project store and a simulated
+gateway for trying everything without a bus.")
 set(CPACK_PACKAGE_CONTACT "Veltrona configurator developers <configurator@veltrona.example>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
