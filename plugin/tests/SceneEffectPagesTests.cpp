@@ -453,6 +453,39 @@ private slots:
         }
     }
 
+    // An emergency group that joined before the rule forbade it, and a deleted scene a step still
+    // calls, keep a row whose box takes them out.
+    void aParticipantThatMayNotJoinCanStillBeTakenOut()
+    {
+        auto device = MakeDevice();
+        (*device)[param::kEmergencyLamps].value = Variant::I4(1);
+        (*device)[GetGroupUniqueNr(235, 2)].value = Variant::I4(1);
+        AddScene(*device, 1, 1);
+        (*device)[GetSceneUniqueNr(param::kSceneGroupMask, 1)].value = Variant::UI4(SwapMask32(0b10));
+        AddEffect(*device, 1, 1);
+        (*device)[GetEffectStepUniqueNr(param::kStepMaskScenes, 1, kStepSlots)].value =
+            Variant::I4(SwapMask16(0b10)); // scene 2, which does not exist
+        CUIParameterDialog window(device.Get(), nullptr);
+        Open(window);
+        CEtsDbManagement& m = *window.GetModel();
+        const int used = Rows::kUsedIds[1];
+
+        auto* scene = Show<CDlgParameterScene>(window, window.GetTree()->FindNode(NodeScene, 1));
+        QVERIFY(scene && Shown(scene, Rows::kELampId + 1));
+        QVERIFY(scene->Item<QCheckBox>(used)->isChecked() && scene->GetDlgItem(used)->isEnabled());
+        Click(scene, used);
+        QVERIFY(!m.IsGroupInScene(1, 2));
+
+        auto* step = Show<CDlgParameterEffectStep>(window, window.GetTree()->FindNode(NodeEffectStep));
+        QVERIFY(step);
+        auto* tabs = step->Item<QTabBar>(Rows::kTabId);
+        tabs->setCurrentIndex(tabs->count() - 1);
+        QVERIFY(Shown(step, used) && step->Item<QCheckBox>(used)->isChecked());
+        QVERIFY(!Shown(step, Rows::kUsedIds[2]));
+        Click(step, used);
+        QVERIFY(!m.IsGroupInEffectStep(1, 1, 98));
+    }
+
     void aFullEffectTableRefusesTheNextParticipant()
     {
         auto device = MakeDevice();
