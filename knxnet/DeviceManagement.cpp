@@ -220,6 +220,13 @@ HRESULT DeviceManagement::Request(const Apdu& request, const Matcher& answer, Ap
     m_tunnel.Service();
     if (!m_tunnel.IsConnected())
         return Fail(ETS_E_DEVICE_NOT_FOUND, "the tunnel is not connected: " + m_tunnel.LastError());
+    // What came while nobody asked: a T_Disconnect of the device closes the connection before the
+    // request instead of failing it.
+    while (auto frame = m_tunnel.Receive(0)) {
+        Apdu apdu;
+        std::uint8_t sequence = 0;
+        Take(*frame, &apdu, &sequence);
+    }
     if (m_connected && m_tunnel.NowMs() - m_lastActivityMs + kIdleMarginMs >= m_timing.connectionTimeoutMs)
         Disconnect();
     if (!m_connected) {

@@ -153,6 +153,13 @@ HRESULT KnxNetIpConnection::WriteProperty(std::uint8_t objectIndex, std::uint8_t
     return FAILED(hr) ? Failed(hr, m_device->LastError()) : hr;
 }
 
+void KnxNetIpConnection::Service()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_tunnel && m_open)
+        m_tunnel->Service();
+}
+
 void KnxNetIpConnection::ServiceLoop(std::stop_token stop)
 {
     std::unique_lock lock(m_mutex);

@@ -47,6 +47,9 @@ public:
                           const std::uint8_t* buffer, std::int16_t verify) override;
 
     bool IsOpen();
+    // Acknowledges what the interface sent meanwhile and sends a due heartbeat; the background
+    // service does this every 100 ms.
+    void Service();
     // Why the last call failed, in words, for traces and reports.
     std::string LastError();
     const KnxNetIpSettings& Settings() const { return m_settings; }

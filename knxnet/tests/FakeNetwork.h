@@ -221,6 +221,15 @@ struct Rig
         settings.serviceInBackground = false;
         return MakeComObject<KnxNetIpConnection>(settings, port);
     }
+    // Time passes with nobody asking; the client's service runs as its background thread would.
+    void Idle(std::uint64_t ms)
+    {
+        for (std::uint64_t passed = 0; passed < ms; passed += 100) {
+            network.clock.Advance(100);
+            connection->Service();
+            server->Tick();
+        }
+    }
     HRESULT Read(std::uint8_t object, std::uint8_t id, std::uint16_t start, std::uint16_t count, Bytes& out)
     {
         return connection->ReadProperty(object, id, 0, start, count, static_cast<std::uint32_t>(out.size()),

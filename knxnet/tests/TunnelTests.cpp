@@ -319,3 +319,22 @@ TEST(Discovery, ListsEachInterfaceThatAnswersOnce)
     EXPECT_TRUE(DiscoverInterfaces(*rig.network.client, 3000, server).empty());
     EXPECT_EQ(rig.network.clock.NowMs() - start, 3000u);
 }
+
+TEST(KnxNetIpConnection, ConnectionClosedByTheDeviceIsOpenedAgainForTheNextRequest)
+{
+    // A device that gives up an idle connection sooner than the client expects.
+    Rig rig([](TunnellingServerOptions& o) { o.transportTimeoutMs = 3'000; });
+    ASSERT_EQ(rig.connection->Open(), S_OK);
+    Bytes d1(3);
+    ASSERT_EQ(rig.Read(1, 0xD1, 1, 1, d1), S_OK);
+    rig.Idle(3'500);
+    EXPECT_FALSE(rig.server->DeviceConnected());
+    EXPECT_EQ(rig.server->OpenTunnels(), 1u); // the service kept acknowledging
+    EXPECT_EQ(rig.Read(1, 0xD1, 1, 1, d1), S_OK) << rig.connection->LastError();
+    EXPECT_EQ(rig.device.connects, 2);
+
+    // Idle for minutes: heartbeats keep the tunnel, the connection is opened again when needed.
+    rig.Idle(200'000);
+    EXPECT_EQ(rig.server->OpenTunnels(), 1u);
+    EXPECT_EQ(rig.Read(1, 0xD1, 1, 1, d1), S_OK) << rig.connection->LastError();
+}
