@@ -66,7 +66,7 @@ struct CallCase
     const char* name;
     std::uint8_t function;
     std::uint8_t data1, data2;
-    std::optional<SimulatorFault> fault;
+    std::optional<SimulatorFaultSetting> fault;
     int result;
     std::uint8_t data1After, data2After;
     std::uint64_t minSleptMs, maxSleptMs;
@@ -107,7 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Idle at the first poll: the data passed in come back unchanged.
         CallCase{"IdleAtOnce", 60, 1, 7, std::nullopt, 0, 1, 7, 0, 0},
         // Busy before the start: five polls, four pauses between them.
-        CallCase{"StaysBusy", 13, 2, 0, SimulatorFault::StaysBusy, 1, 2, 0, 4000, 4000}),
+        CallCase{"StaysBusy", 13, 2, 0, SimulatorFaultSetting{SimulatorFault::StaysBusy}, 1, 2, 0, 4000,
+                 4000},
+        // Busy for four polls: waited for, then the request runs as usual.
+        CallCase{"BusyForFourPolls", 13, 2, 0, SimulatorFaultSetting{SimulatorFault::BusyPolls, 4}, 0, 2, 100,
+                 4000, 6000}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CallRequest, FailedAccessEndsWithFailure)
