@@ -28,6 +28,7 @@ public:
     // shows it in the status line.
     void SetGatewayChoice(const GatewayChoice& choice);
     const GatewayChoice& CurrentGatewayChoice() const { return m_choice; }
+    HostSession& Session() { return *m_session; }
 
 private:
     void FillDevices();
