@@ -4,6 +4,7 @@
 #include "trace/DebugTrace.h"
 #include "ui/DlgProgressControl.h"
 #include "ui/DlgQueryImportPrint.h"
+#include "ui/DocumentationPrinter.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 
@@ -45,6 +46,8 @@ bool CDlgParameterExportImport::OnInitDialog()
         QString text;
         if (GetDescriptionByNumber(number, text))
             SetDlgItemText(idc, text + "...");
+        if (idc == kBtnPrint)
+            m_strPrintCaption = text.isEmpty() ? QStringLiteral("Print") : text;
     }
     SetLabelText(501, 864);
     SetLabelText(502, 868);
@@ -54,8 +57,8 @@ bool CDlgParameterExportImport::OnInitDialog()
         if (GetTextByNumber(number, text))
             SetDlgItemText(idc, text);
     }
-    // The printout comes with the documentation.
-    EnableControl(kBtnPrint, false);
+    GetTextByNumber(908, m_strGroupAssignments, "Group assignments");
+    GetTextByNumber(910, m_strCompleteDocumentation, "Complete documentation");
     return true;
 }
 
@@ -65,6 +68,8 @@ void CDlgParameterExportImport::OnCommand(int id)
         OnBnClickedBtnExport();
     else if (id == kBtnImport)
         OnBnClickedBtnImport();
+    else if (id == kBtnPrint)
+        OnBnClickedBtnPrint();
 }
 
 void CDlgParameterExportImport::ShowFailure(UniqueNr textNr, const char* englishDefault,
@@ -140,4 +145,55 @@ void CDlgParameterExportImport::OnBnClickedBtnImport()
     // What the file held and the import could not take, the import shows itself.
     if (!exchange.ImportXmlFile(file.toStdString(), withGroupAddresses))
         ShowFailure(948, "Error in import", exchange.GetErrorText());
+}
+
+void CDlgParameterExportImport::OnBnClickedBtnPrint()
+{
+    TRACE_ENTRY();
+    CDlgQueryImportPrint::Texts texts;
+    texts.title = m_strPrintCaption;
+    texts.option1 = m_strGroupAssignments;
+    GetTextByNumber(909, texts.option1Text);
+    texts.option2 = m_strCompleteDocumentation;
+    QString first, second;
+    GetTextByNumber(911, first);
+    GetTextByNumber(912, second);
+    texts.option2Text = first + " " + second;
+    texts.cancel = QString::fromStdString(Model().GetLabel(LabelCancel));
+    texts.ok = m_strPrintCaption;
+    int choice = 0;
+    CDlgQueryImportPrint query(Main().GetWindow(), texts, &choice);
+    if (!query.Create() || query.exec() != QDialog::Accepted)
+        return;
+
+    CDocumentationPrinter printer(Model().GetPrintHeader());
+    if (!printer.StartPrinting(Main().GetWindow()))
+        return;
+    PrintLineList list;
+    if (choice == 1)
+        AddPrintOverview(list);
+    else
+        AddPrintAll(list);
+    printer.PrintLines(list);
+    printer.EndPrinting();
+}
+
+void CDlgParameterExportImport::AddPrintAll(PrintLineList& list)
+{
+    TRACE_ENTRY();
+    CDlgProgressControl progress;
+    progress.Show(ProgressKind::Polling, m_strPrintCaption.toStdString(),
+                  m_strCompleteDocumentation.toStdString(), Model().GetLabel(LabelGeneral), std::string());
+    Model().AddPrintAll(list, &progress);
+    progress.Close();
+}
+
+void CDlgParameterExportImport::AddPrintOverview(PrintLineList& list)
+{
+    TRACE_ENTRY();
+    CDlgProgressControl progress;
+    progress.Show(ProgressKind::Polling, m_strPrintCaption.toStdString(), m_strGroupAssignments.toStdString(),
+                  std::string(), std::string());
+    Model().AddPrintOverview(list, m_strGroupAssignments.toStdString(), &progress);
+    progress.Close();
 }

@@ -2,6 +2,7 @@
 // (with or without its group addresses), and offers the printout.
 #pragma once
 
+#include "access/PrintLine.h"
 #include "ui/ParameterDialog.h"
 
 class CDlgParameterExportImport final : public CParameterDialog
@@ -13,6 +14,10 @@ public:
 
     void OnBnClickedBtnExport();
     void OnBnClickedBtnImport();
+    // The printout: the complete documentation or the group assignments, on the printer chosen.
+    void OnBnClickedBtnPrint();
+    void AddPrintAll(PrintLineList& list);
+    void AddPrintOverview(PrintLineList& list);
 
 protected:
     bool OnInitDialog() override;
@@ -21,4 +26,8 @@ protected:
 private:
     // The failure text of a button: the host's text, then why.
     void ShowFailure(UniqueNr textNr, const char* englishDefault, const std::string& why);
+
+    QString m_strPrintCaption;
+    QString m_strGroupAssignments;
+    QString m_strCompleteDocumentation;
 };

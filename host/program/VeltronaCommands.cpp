@@ -4,9 +4,13 @@
 #include "host/catalogue/CatalogueModel.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
+#include "model/ProgressBox.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -20,6 +24,7 @@ int CommandParams(CommandContext& context, std::span<const std::string> argument
 int CommandDemo(CommandContext& context, std::span<const std::string> arguments);
 int CommandExport(CommandContext& context, std::span<const std::string> arguments);
 int CommandImport(CommandContext& context, std::span<const std::string> arguments);
+int CommandPrint(CommandContext& context, std::span<const std::string> arguments);
 int CommandOpen(CommandContext& context, std::span<const std::string> arguments)
 {
     return context.OpenWindow(arguments);
@@ -36,6 +41,10 @@ constexpr VeltronaCommand kCommands[] = {
      "replace the gateway's configuration by an exchange file's and list what was not taken; --strict "
      "refuses a file with such entries and leaves the project unchanged",
      &CommandImport},
+    {"print", "PROJECT FILE.pdf [--assignments] [--time YYYY-MM-DDTHH:MM]",
+     "print the gateway's documentation (--assignments: its group assignments) into a PDF file; the "
+     "footers show --time, else SOURCE_DATE_EPOCH (UTC), else the time of printing",
+     &CommandPrint},
     {"simulate", "[--port N] [--bind ADDRESS] [--address 1.1.1] [--project PROJECT] [--faults LIST] [--for MS]",
      "serve the demo gateway over KNXnet/IP tunnelling on ADDRESS:N (127.0.0.1:3671) until Ctrl+C or MS ms; "
      "--project gives it that project's identity and address",
@@ -280,6 +289,122 @@ int CommandImport(CommandContext& context, std::span<const std::string> argument
         list(context.Err());
     }
     context.Out() << "The configuration is imported; the gateway needs a download.\n";
+    return kExitOk;
+}
+
+// The printout's collection on the terminal: each section as it is collected.
+class CTerminalProgress final : public IProgressBox
+{
+public:
+    CTerminalProgress(std::ostream& stream, std::string caption)
+        : m_stream(stream), m_caption(std::move(caption))
+    {}
+    bool Show(ProgressKind, std::optional<std::string>, std::optional<std::string>,
+              std::optional<std::string>, std::optional<std::string>) override
+    {
+        return true;
+    }
+    void SetRange(int) override {}
+    void Step() override {}
+    bool CheckCancel() override { return false; }
+    void SetCaption(const std::string&) override {}
+    void SetInfoText(const std::string&) override {}
+    void SetInfoText2(const std::string& text) override { m_stream << m_caption << ": " << text << "\n"; }
+    void Close() override {}
+
+private:
+    std::ostream& m_stream;
+    std::string m_caption;
+};
+
+// "YYYY-MM-DDTHH:MM" (or with a blank for the T) as a broken-down time; nothing when malformed.
+std::optional<std::tm> ParsePrintTime(const std::string& text)
+{
+    std::tm t{};
+    char separator = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d%n", &t.tm_year, &t.tm_mon, &t.tm_mday, &separator,
+                    &t.tm_hour, &t.tm_min, &consumed) != 6 ||
+        static_cast<std::size_t>(consumed) != text.size() || (separator != 'T' && separator != ' ') ||
+        t.tm_mon < 1 || t.tm_mon > 12 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 || t.tm_min > 59 ||
+        t.tm_hour < 0 || t.tm_min < 0)
+        return std::nullopt;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    return t;
+}
+
+// SOURCE_DATE_EPOCH: seconds since 1970 in UTC, the reproducible builds' convention.
+std::optional<std::tm> ParseSourceDateEpoch(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || seconds < 0)
+        return std::nullopt;
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm t{};
+    if (!::gmtime_r(&time, &t))
+        return std::nullopt;
+    return t;
+}
+
+int CommandPrint(CommandContext& context, std::span<const std::string> arguments)
+{
+    std::vector<std::string> files;
+    bool assignments = false;
+    std::optional<std::tm> time;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--assignments") {
+            assignments = true;
+        } else if (argument == "--time" || argument.starts_with("--time=")) {
+            const std::string value = argument == "--time"
+                                          ? (i + 1 < arguments.size() ? arguments[++i] : "")
+                                          : argument.substr(std::string_view("--time=").size());
+            time = ParsePrintTime(value);
+            if (!time) {
+                context.Err() << "veltrona: --time wants YYYY-MM-DDTHH:MM, not '" << value << "'\n";
+                return kExitUsage;
+            }
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (!ExpectArguments(context, "print", files, 2))
+        return kExitUsage;
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); !time && epoch && *epoch) {
+        time = ParseSourceDateEpoch(epoch);
+        if (!time)
+            return context.Fail(std::string("SOURCE_DATE_EPOCH is no number of seconds: '") + epoch + "'");
+    }
+    ExchangeSession session;
+    if (!session.Open(context, files[0]))
+        return kExitFailure;
+    CEtsDbManagement& model = session.Model();
+    // The header's project and device, as the main window reads them.
+    model.LoadEtsProjectAndDeviceInfos();
+
+    // The same texts and sections as the printout of the export/import page.
+    const std::string caption = model.GetParameterText(807, "Print");
+    PrintJob job;
+    job.file = files[1];
+    job.time = time;
+    job.header = model.GetPrintHeader();
+    if (assignments) {
+        const std::string heading = model.GetParameterString(908, "Group assignments");
+        CTerminalProgress progress(context.Err(), caption + ": " + heading);
+        model.AddPrintOverview(job.lines, heading, &progress);
+    } else {
+        CTerminalProgress progress(context.Err(),
+                                   caption + ": " + model.GetParameterString(910, "Complete documentation"));
+        model.AddPrintAll(job.lines, &progress);
+    }
+    std::string error;
+    const int pages = context.PrintPdf(job, &error);
+    if (pages <= 0)
+        return context.Fail("The printout cannot be written to '" + job.file + "': " + error);
+    context.Out() << job.file << ": " << pages << (pages == 1 ? " page" : " pages") << "\n";
     return kExitOk;
 }
 

@@ -2,10 +2,13 @@
 // so that later commands (export, import, the windowed session) are one more entry.
 #pragma once
 
+#include "access/PrintLine.h"
 #include "host/catalogue/Catalogue.h"
 
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -13,6 +16,16 @@
 #include <vector>
 
 class CommandContext;
+
+// A printout collected without a window, for the layout into a PDF file.
+struct PrintJob
+{
+    PrintLineList lines;
+    PrintHeader header;
+    std::string file;
+    // The footers' date and time; none: the time each footer is drawn.
+    std::optional<std::tm> time;
+};
 
 struct CommandEnvironment
 {
@@ -25,6 +38,9 @@ struct CommandEnvironment
     std::function<int(CommandContext& context)> noCommand;
     // The open command's window (the program's main supplies it); null: the command fails.
     std::function<int(CommandContext& context, std::span<const std::string> arguments)> openWindow;
+    // Lays a printout out into its PDF file (the program's main supplies it, as it needs the toolkit);
+    // the number of pages, or 0 and why. Null: the print command fails.
+    std::function<int(const PrintJob& job, std::string* error)> printPdf = nullptr;
 };
 
 class CommandContext
@@ -40,6 +56,13 @@ public:
     std::shared_ptr<const Catalogue> LoadCatalogue();
     // Writes "veltrona: text" to the error stream and gives the failure status 1.
     int Fail(const std::string& text);
+    int PrintPdf(const PrintJob& job, std::string* error)
+    {
+        if (m_environment.printPdf)
+            return m_environment.printPdf(job, error);
+        *error = "this program cannot print";
+        return 0;
+    }
     int OpenWindow(std::span<const std::string> arguments)
     {
         return m_environment.openWindow ? m_environment.openWindow(*this, arguments)

@@ -3,6 +3,7 @@
 #include "host/objects/ProjectFactory.h"
 #include "host/program/DemoConfiguration.h"
 #include "host/program/HostMainWindow.h"
+#include "host/program/PrintToPdf.h"
 #include "host/program/VeltronaCommands.h"
 #include "platform/Clock.h"
 
@@ -117,6 +118,7 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandEnvironment environment{std::cout, std::cerr, &LoadCatalogue, nullptr, nullptr};
+    environment.printPdf = &PrintToPdf;
     // "open [PROJECT] [--edit]": the host window; no command at all: the demo project in it.
     environment.openWindow = [&](CommandContext& context, std::span<const std::string> rest) {
         std::string project;

@@ -105,7 +105,7 @@ private slots:
 
         CDlgParameterExportImport page(window);
         QVERIFY(page.Create());
-        QVERIFY(!page.GetDlgItem(210)->isEnabled());
+        QVERIFY(page.GetDlgItem(210)->isEnabled());
         QVERIFY(page.GetDlgItemText(215).endsWith("..."));
         QVERIFY(page.GetDlgItemText(216).endsWith("..."));
 
