@@ -554,7 +554,7 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
     }
 }
 
-bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGroupAddresses)
+bool CXmlDomExportImport::ReadImportFile(const std::string& fileName, bool withGroupAddresses)
 {
     TRACE_ENTRY();
     m_nFileFormat = 0;
@@ -563,6 +563,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
     m_notTaken.clear();
     m_unknownParameters.clear();
     m_unmappedObjects.clear();
+    m_plan.clear();
     if (!ReadXmlFile(fileName))
         return Fail(GetLoadError());
     XmlNode root = GetDocumentElement();
@@ -576,13 +577,21 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
                            PromptButtons::Ok, PromptIcon::Error);
         return Fail("Unknown file format.");
     }
+    return PlanImport(root, withGroupAddresses, m_plan);
+}
+
+bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGroupAddresses)
+{
+    TRACE_ENTRY();
     // The whole file is read before the first change.
-    std::vector<PlannedSection> plan;
-    PlanImport(root, withGroupAddresses, plan);
+    if (!ReadImportFile(fileName, withGroupAddresses))
+        return false;
+    const std::vector<PlannedSection>& plan = m_plan;
 
     m_model.ResetAllParameters(false);
-    if (m_nFileFormat < 3)
+    if (m_nFileFormat < 3) {
         m_model.SetParameterLong(param::kAddressingMode, 2);
+    }
     if (m_pView)
         m_pView->UpdateAll();
     if (m_pProgress)

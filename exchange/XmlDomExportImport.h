@@ -47,6 +47,9 @@ public:
     // exchange file every entry that can be taken is taken, and what cannot be is listed (GetNotTaken)
     // and shown in one message after the import.
     bool ImportXmlFile(const std::string& fileName, bool withGroupAddresses);
+    // The import's first half, which changes nothing: reads and checks the file and every entry,
+    // false when the file is refused. ImportXmlFile runs it first.
+    bool ReadImportFile(const std::string& fileName, bool withGroupAddresses);
     bool CheckDeviceApplicationInfos(XmlNode root);
 
     // 0 before a check, 2 previous generation, 3 current.
@@ -110,6 +113,8 @@ private:
     std::string m_strError;
     std::string m_strFailures;
     std::vector<std::string> m_notTaken;
+    // What ReadImportFile found, in document order; texts point into the loaded document.
+    std::vector<PlannedSection> m_plan;
     // Numbers without a counterpart, gathered into one entry each.
     std::vector<std::int32_t> m_unknownParameters;
     std::vector<std::int32_t> m_unmappedObjects;
