@@ -24,7 +24,8 @@
 class GatewaySimulator
 {
 public:
-    // Reply byte 0 while the gateway works on something that is not a function of its own (0xD5).
+    // Reply byte 0 while the gateway is busy with something other than a function written to 0xD1
+    // (0xD5 work, or the busy faults).
     static constexpr std::uint8_t kReplyBusy = 0xFF;
 
     struct EffectDefinition

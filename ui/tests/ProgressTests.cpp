@@ -1,3 +1,4 @@
+#include "device/tests/DeviceFixture.h"
 #include "ui/DlgProgressControl.h"
 
 #include <QLabel>
@@ -136,6 +137,29 @@ private slots:
         thread.Stop();
         QVERIFY(window.isEnabled());
         QVERIFY(!thread.Running());
+    }
+
+    // The main window's verification: the real box and worker, a host that notes the thread of
+    // every call. The project, the parameters and the model are read here; only the bus waits leave.
+    void verificationReadsTheHostOnlyOnThisThread()
+    {
+        devicefixture::Rig rig;
+        QWidget window;
+        CProgressThread progress(&window);
+        progress.SetCaption("Commissioning");
+        QVERIFY(progress.Start());
+        devicefixture::HostThread host;
+        devicefixture::g_hostThread = &host;
+        const EDeviceConnectionState state = rig.connection->CreateLifeDeviceConnection(true, &progress);
+        devicefixture::g_hostThread = nullptr;
+        progress.Stop();
+        QCOMPARE(state, DeviceConnectionOk);
+        QVERIFY2(host.strays == 0, host.firstStray.c_str());
+        QVERIFY(host.calls > 5);
+        QCOMPARE(rig.connections.size(), std::size_t{1});
+        QVERIFY(!rig.Host().busThreads.empty());
+        QCOMPARE(rig.Host().busThreads.count(std::this_thread::get_id()), std::size_t{0});
+        QVERIFY(window.isEnabled());
     }
 
     // A worker that cannot start is no failure: no box, the window stays usable, calls run here.
