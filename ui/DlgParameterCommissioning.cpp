@@ -6,6 +6,7 @@
 #include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/DlgEditName.h"
+#include "ui/DlgTestDaliEvgs.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 #include "ui/WaitCursor.h"
@@ -444,10 +445,8 @@ void CDlgParameterCommissioning::EnableDisableButtonsDependingOnListCtrls()
         anyEmergency = anyEmergency || (e.foundType & 0x7F) == 1;
     }
     EnableControl(IdRename, selected.size() == 1 && !inFound);
-    for (int idc : {IdOn, IdOff, IdBlinkStart})
+    for (int idc : {IdOn, IdOff, IdBlinkStart, IdTest})
         EnableControl(idc, connected && anyGear);
-    // The single gear test comes with the test dialogs.
-    EnableControl(IdTest, false);
     EnableControl(IdLampsOn, connected && anyEmergency);
     EnableControl(IdBlinkStop, false);
     EnableControl(IdLampsOff, false);
@@ -741,8 +740,18 @@ bool CDlgParameterCommissioning::eventFilter(QObject* watched, QEvent* event)
             const auto type = event->type();
             if (type == QEvent::MouseButtonPress) {
                 const auto* mouse = static_cast<QMouseEvent*>(event);
-                if (mouse->button() == Qt::LeftButton && MemberOf(list->itemAt(mouse->position().toPoint())))
+                QTreeWidgetItem* item = list->itemAt(mouse->position().toPoint());
+                if (mouse->button() == Qt::LeftButton && MemberOf(item)) {
                     m_pDragSource = list;
+                    // A press on one of several selected rows keeps them all for the drag; the
+                    // release selects that row alone if nothing was dropped.
+                    if (item->isSelected() && mouse->modifiers() == Qt::NoModifier &&
+                        list->selectedItems().size() > 1) {
+                        m_pPressedItem = item;
+                        list->setFocus(Qt::MouseFocusReason);
+                        return true;
+                    }
+                }
             } else if (type == QEvent::MouseMove && m_pDragSource) {
                 const auto* mouse = static_cast<QMouseEvent*>(event);
                 if (mouse->buttons() & Qt::LeftButton)
@@ -753,8 +762,17 @@ bool CDlgParameterCommissioning::eventFilter(QObject* watched, QEvent* event)
             } else if (type == QEvent::MouseButtonRelease && m_pDragSource) {
                 const auto* mouse = static_cast<QMouseEvent*>(event);
                 QTreeWidget* source = std::exchange(m_pDragSource, nullptr);
+                QTreeWidgetItem* pressed = std::exchange(m_pPressedItem, nullptr);
                 source->viewport()->unsetCursor();
-                DragDrop(source, mouse->globalPosition().toPoint(), true);
+                if (!DragDrop(source, mouse->globalPosition().toPoint(), true) && pressed &&
+                    watched == source->viewport()) {
+                    source->clearSelection();
+                    pressed->setSelected(true);
+                    source->setCurrentItem(pressed, 0, QItemSelectionModel::NoUpdate);
+                }
+                // The release belongs to the drag, not to the list it ends over.
+                if (watched != source->viewport())
+                    return true;
             }
         }
     }
@@ -1071,6 +1089,23 @@ void CDlgParameterCommissioning::OnTimer()
 void CDlgParameterCommissioning::OnBnClickedBtnTestSelectedEvgs()
 {
     TRACE_ENTRY();
+    if (!Connected() || IsTestModeActive())
+        return;
+    const bool inFound = m_nFocusList == IdFoundList;
+    CDlgTestDaliEvgs::EvgList evgs;
+    for (int m : GetSelectedEvgNrs(m_nFocusList)) {
+        const EvgEntry& e = m_entries[m];
+        if (!inFound && !e.assigned)
+            continue;
+        evgs.emplace_back(e.gatewayNr,
+                          e.assigned ? QStringLiteral("[%1] %2").arg(m).arg(QString::fromStdString(e.name))
+                                     : MemberLabel());
+    }
+    if (evgs.empty())
+        return;
+    CDlgTestDaliEvgs dialog(Main(), *m_pConnection, std::move(evgs));
+    if (dialog.Create())
+        dialog.exec();
 }
 
 bool CDlgParameterCommissioning::ConfirmDeleteAssignments()

@@ -13,6 +13,7 @@
 
 class CEtsLifeDeviceConnection;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 class CDlgParameterCommissioning final : public CParameterDialog
 {
@@ -167,6 +168,7 @@ private:
     bool m_bBuilding = false;
     bool m_bLeft = false;
     QTreeWidget* m_pDragSource = nullptr;
+    QTreeWidgetItem* m_pPressedItem = nullptr; // a row pressed among several selected ones
     // Resizing: the client size at start and the controls with their start geometry.
     QSize m_initialSize;
     std::vector<std::pair<QWidget*, QRect>> m_layout;

@@ -5,6 +5,7 @@
 #include "simulator/DemoLine.h"
 #include "ui/DlgEditName.h"
 #include "ui/DlgParameterCommissioning.h"
+#include "ui/DlgTestDaliEvgs.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
 
@@ -202,6 +203,7 @@ private slots:
     void leavingDuringATestStopsItWithItsOwnCommand();
     void watchdogRunsFromSelectedOnUntilOff();
     void withoutConnectionDeviceControlsAreOffAndRenamingWorks();
+    void testButtonOpensTheSingleGearTestOfTheSelection();
     void typeMismatchKeepsTheArrowOff();
     void deleteKeyAsksTheTreesQuestionsAndKeepsTheLastSingle();
     void groupAboveSixteenTakesTwoGearOnly();
@@ -231,7 +233,12 @@ void CommissioningPageTests::commissionsTheDemoLineFromScratch()
         QVERIFY(!found.empty());
         line.Drag(Page::IdFoundList, found.front(), toIdc, toMember);
     };
-    for (int i = 0; i < 5; ++i)
+    // Two selected gear dragged at once, then three one by one.
+    const std::vector<int> firstTwo = line.Rows(Page::IdFoundList);
+    line.page->SetSelectedEvgNrs(Page::IdFoundList, {firstTwo[0], firstTwo[1]});
+    line.Drag(Page::IdFoundList, firstTwo[1], Page::IdGroupList, 0);
+    QCOMPARE(line.model->GetGroupMemberCount(1), 2);
+    for (int i = 0; i < 3; ++i)
         dragFirstFound(Page::IdGroupList, 0);
     line.ChooseGroup(2);
     for (int i = 0; i < 4; ++i)
@@ -435,6 +442,28 @@ void CommissioningPageTests::withoutConnectionDeviceControlsAreOffAndRenamingWor
     QCOMPARE(line.Row(Page::IdMemberList, 2)->text(1), QStringLiteral("Corridor"));
     line.Leave();
     QVERIFY(line.connections.empty() || line.gateway->FunctionsWritten().empty());
+}
+
+void CommissioningPageTests::testButtonOpensTheSingleGearTestOfTheSelection()
+{
+    Line line;
+    line.Click(Page::IdSearch);
+    const std::vector<int> found = line.Rows(Page::IdFoundList);
+    line.page->SetSelectedEvgNrs(Page::IdFoundList, {found[1], found[2]});
+    QVERIFY(Enabled(line, Page::IdTest));
+    CDlgTestDaliEvgs::EvgList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* dialog = qobject_cast<CDlgTestDaliEvgs*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shown = dialog->Evgs();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    line.Click(Page::IdTest);
+    const CDlgTestDaliEvgs::EvgList expected = {
+        {line.page->Entries()[found[1]].gatewayNr, QStringLiteral("Member")},
+        {line.page->Entries()[found[2]].gatewayNr, QStringLiteral("Member")}};
+    QCOMPARE(shown, expected);
 }
 
 void CommissioningPageTests::typeMismatchKeepsTheArrowOff()
