@@ -1,6 +1,7 @@
 // The commissioning page over the demo gateway's simulated line: searching, assigning found gear by
 // dragging, the download when the page is left, and the commands to the gear.
 #include "device/tests/DeviceFixture.h"
+#include "plugin/UIParameterDialog.h"
 #include "product/ParameterNumbers.h"
 #include "simulator/DemoLine.h"
 #include "ui/DlgEditName.h"
@@ -194,6 +195,7 @@ class CommissioningPageTests : public QObject
     Q_OBJECT
 
 private slots:
+    void commissioningNodeOpensThePageOverTheVerifiedGateway();
     void commissionsTheDemoLineFromScratch();
     void searchThatDoesNotSucceedLeavesTheProject_data();
     void searchThatDoesNotSucceedLeavesTheProject();
@@ -210,6 +212,22 @@ private slots:
     void resetClearsEveryEntry();
     void groupColumnSortsMembersWithoutGroupLast();
 };
+
+void CommissioningPageTests::commissioningNodeOpensThePageOverTheVerifiedGateway()
+{
+    Line line(false);
+    line.Leave();
+    // The gateway holds every assignment already: leaving downloads nothing in the window's real time.
+    line.model->SetParameterLong(param::kGatewayAssignmentsCurrent, 1);
+    CUIParameterDialog window(line.device.Get(), line.hostWindow.Get());
+    QVERIFY(window.Create());
+    window.show();
+    window.GetTree()->Select(window.GetTree()->FindNode(NodeCommissioning));
+    auto* page = dynamic_cast<Page*>(window.ActivePage());
+    QVERIFY(page);
+    QVERIFY(page->GetDlgItem(Page::IdSearch)->isEnabled());
+    QVERIFY(window.VerifiedConnection());
+}
 
 void CommissioningPageTests::commissionsTheDemoLineFromScratch()
 {
@@ -302,8 +320,9 @@ void CommissioningPageTests::searchThatDoesNotSucceedLeavesTheProject()
     const auto before = line.Members();
     const auto shown = line.Rows(Page::IdFoundList);
 
+    const int cancelAt = line.boxes.log.checks + 2;
     if (how == 0) {
-        line.boxes.log.cancelAtCheck = line.boxes.log.checks + 2;
+        line.boxes.log.cancelAtCheck = cancelAt;
     } else {
         // The addresses are read, then the gateway stops answering before the device types.
         line.connections.back()->readFailure = [](std::uint8_t propertyId) {
@@ -311,6 +330,8 @@ void CommissioningPageTests::searchThatDoesNotSucceedLeavesTheProject()
         };
     }
     line.Click(Page::IdSearch);
+    if (how == 0)
+        QVERIFY(line.boxes.log.checks >= cancelAt);
 
     QVERIFY(line.Members() == before);
     QVERIFY(line.Rows(Page::IdFoundList) == shown);
