@@ -210,6 +210,7 @@ private slots:
     void deleteKeyAsksTheTreesQuestionsAndKeepsTheLastSingle();
     void groupAboveSixteenTakesTwoGearOnly();
     void resetClearsEveryEntry();
+    void deleteAssignmentsUnassignsEveryGear();
     void groupColumnSortsMembersWithoutGroupLast();
 };
 
@@ -300,6 +301,12 @@ void CommissioningPageTests::commissionsTheDemoLineFromScratch()
     QVERIFY(line.Members() == projected);
     QCOMPARE(line.model->GetParameterLong(param::kGatewayAssignmentsCurrent, -1), 1);
     QVERIFY(line.model->IsConfigChanged());
+
+    // A new search finds every gear at its member's number again: all stay assigned.
+    line.Open();
+    line.Click(Page::IdSearch);
+    QVERIFY(line.Members() == projected);
+    QVERIFY(line.Rows(Page::IdFoundList).empty());
 }
 
 void CommissioningPageTests::searchThatDoesNotSucceedLeavesTheProject_data()
@@ -592,6 +599,27 @@ void CommissioningPageTests::resetClearsEveryEntry()
     }
     QVERIFY(line.Rows(Page::IdFoundList).empty());
     QCOMPARE(line.model->GetParameterLong(param::kGatewayAssignmentsCurrent, -1), 1);
+}
+
+void CommissioningPageTests::deleteAssignmentsUnassignsEveryGear()
+{
+    Line line;
+    line.Click(Page::IdSearch);
+    for (int i = 0; i < 2; ++i)
+        line.Drag(Page::IdFoundList, line.Rows(Page::IdFoundList).front(), Page::IdGroupList, 0);
+    line.Leave();
+    line.Open();
+    QCOMPARE(line.gateway->GearAt(4)->groups, std::uint16_t{1});
+
+    line.prompt.answers = {PromptAnswer::Yes};
+    line.Click(Page::IdDeleteAssignments);
+    for (int m = 1; m <= 64; ++m)
+        QVERIFY(!line.page->Entries()[m].assigned && !line.model->IsMemberAssigned(m));
+    QCOMPARE(line.model->GetGroupMemberCount(1), 2); // the projection stays
+    QCOMPARE(line.model->GetParameterLong(param::kGatewayAssignmentsCurrent, -1), 1);
+    QCOMPARE(line.Rows(Page::IdFoundList).size(), std::size_t{12});
+    for (const ControlGear& g : line.gateway->GearSnapshot())
+        QCOMPARE(g.groups, std::uint16_t{0});
 }
 
 void CommissioningPageTests::groupColumnSortsMembersWithoutGroupLast()
