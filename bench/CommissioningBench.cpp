@@ -20,9 +20,9 @@ double AccessMs(const SimulatorTiming& t, std::uint32_t bytes, bool write)
 }
 
 // The least that any polling protocol must spend for the same work: every table access that carries
-// data, the idle check before each download, and for each function its start, its DALI time (the
-// gateway starts it as the write arrives, so the two overlap) and one read that sees it finished.
-// Function 255 is only written.
+// data, the idle check before the search and each download (a busy gateway refuses a function), and
+// for each function its start, its DALI time (the gateway starts it as the write arrives, so the two
+// overlap) and one read that sees it finished. Function 255 is only written.
 double LowerBoundMs(const SimulatorTiming& t, const std::vector<std::pair<std::uint8_t, double>>& functions,
                     int gear)
 {
@@ -32,8 +32,9 @@ double LowerBoundMs(const SimulatorTiming& t, const std::vector<std::pair<std::u
         ms += function == 255 ? start : std::max(start, daliMs) + confirm;
     // Search results: 21 reads of three addresses, one of one, eight of eight types.
     ms += 21 * AccessMs(t, 9, false) + AccessMs(t, 3, false) + 8 * AccessMs(t, 8, false);
-    // Numbers: 0xD2 and 0xD6 per gear; groups: 0xD3 per gear; an idle check before each download.
-    ms += gear * (AccessMs(t, 3, true) + AccessMs(t, 1, true) + AccessMs(t, 4, true)) + 2 * confirm;
+    // Numbers: 0xD2 and 0xD6 per gear; groups: 0xD3 per gear; an idle check before the search and
+    // before each download.
+    ms += gear * (AccessMs(t, 3, true) + AccessMs(t, 1, true) + AccessMs(t, 4, true)) + 3 * confirm;
     return ms;
 }
 
