@@ -28,6 +28,21 @@ constexpr UniqueNr kHideAssignedEvgs = 746;
 constexpr int kListIds[] = {CDlgParameterCommissioning::IdFoundList, CDlgParameterCommissioning::IdMemberList,
                             CDlgParameterCommissioning::IdGroupList};
 
+// Marks the page busy with the gateway while a command runs; the boxes of the procedures let timer
+// ticks through, and the watchdog must not write its function in between.
+class GatewayBusy
+{
+public:
+    explicit GatewayBusy(bool& busy) : m_busy(busy), m_was(std::exchange(busy, true)) {}
+    ~GatewayBusy() { m_busy = m_was; }
+    GatewayBusy(const GatewayBusy&) = delete;
+    GatewayBusy& operator=(const GatewayBusy&) = delete;
+
+private:
+    bool& m_busy;
+    bool m_was;
+};
+
 int SortIndex(int idc)
 {
     return idc == CDlgParameterCommissioning::IdFoundList    ? 0
@@ -917,6 +932,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnSearchDaliEvgs()
     if (!Connected() || IsTestModeActive())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     const auto* compatibility = Item<QCheckBox>(IdCompatibility);
     const CDaliSearchResult result = m_pConnection->SearchDaliEvgs(
         Caption(828, "Search devices").toStdString(), compatibility && compatibility->isChecked());
@@ -961,6 +977,7 @@ void CDlgParameterCommissioning::SwitchAll(bool on)
     if (!Connected())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     if (m_pConnection->WritePropertyD1(protocol::FnSwitch, protocol::kAllGear, on ? 1 : 0))
         FocusControl(on ? IdAllOff : IdAllOn);
 }
@@ -971,6 +988,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnEvgsOn()
     if (!Connected())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     if (m_pConnection->TestSelectedEvgs(GetSelectedEvgNrsForTest(false), protocol::TestSwitch, 1)) {
         StartWatchdogRetriggering();
         FocusControl(IdOff);
@@ -983,6 +1001,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnEvgsOff()
     if (!Connected())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     StopWatchdogRetriggering();
     if (m_pConnection->TestSelectedEvgs(GetSelectedEvgNrsForTest(false), protocol::TestSwitch, 0))
         FocusControl(IdOn);
@@ -994,6 +1013,7 @@ void CDlgParameterCommissioning::StartTest(TestMode mode)
     if (!Connected() || IsTestModeActive())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     const bool blink = mode == TestMode::Blink;
     const auto mask = GetSelectedEvgNrsForTest(!blink);
     if (!m_pConnection->TestSelectedEvgs(mask, blink ? protocol::TestBlink : protocol::TestEmergencyLamps,
@@ -1011,6 +1031,7 @@ void CDlgParameterCommissioning::StopTest(TestMode mode)
     if (m_eTest != mode)
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     StopWatchdogRetriggering();
     // Each test ends with its own command: switching off ends blinking, not emergency lamps.
     const bool blink = mode == TestMode::Blink;
@@ -1078,12 +1099,12 @@ void CDlgParameterCommissioning::StopWatchdogRetriggering()
 
 void CDlgParameterCommissioning::OnTimer()
 {
-    if (m_bWatchdogBusy || !Connected())
+    // The gateway takes one function at a time: a tick during another command waits for the next.
+    if (m_bGatewayBusy || !Connected())
         return;
-    m_bWatchdogBusy = true;
+    const GatewayBusy busy(m_bGatewayBusy);
     if (!m_pConnection->WritePropertyD1(protocol::FnWatchdog, 1, 0))
         StopWatchdogRetriggering();
-    m_bWatchdogBusy = false;
 }
 
 void CDlgParameterCommissioning::OnBnClickedBtnTestSelectedEvgs()
@@ -1103,6 +1124,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnTestSelectedEvgs()
     }
     if (evgs.empty())
         return;
+    const GatewayBusy busy(m_bGatewayBusy);
     CDlgTestDaliEvgs dialog(Main(), *m_pConnection, std::move(evgs));
     if (dialog.Create())
         dialog.exec();
@@ -1122,6 +1144,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnDeleteAllEvgGroupAssignments()
     if (!Connected() || !ConfirmDeleteAssignments())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     const bool ok = m_pConnection->DeleteEvgGroupAssignments();
     Model().SetParameterLong(param::kGatewayAssignmentsCurrent, ok ? 1 : 0);
     if (m_entries.UnassignAll()) {
@@ -1137,6 +1160,7 @@ void CDlgParameterCommissioning::OnBnClickedBtnResetAllEvgs()
     if (!Connected() || !ConfirmDeleteAssignments())
         return;
     WaitCursor wait;
+    const GatewayBusy busy(m_bGatewayBusy);
     const bool ok = m_pConnection->ResetAllEvgs();
     Model().SetParameterLong(param::kGatewayAssignmentsCurrent, ok ? 1 : 0);
     if (m_entries.ResetAll()) {

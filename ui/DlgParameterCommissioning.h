@@ -164,7 +164,7 @@ private:
     bool m_bGroupsMode = false;
     TestMode m_eTest = TestMode::None;
     QTimer m_watchdog;
-    bool m_bWatchdogBusy = false;
+    bool m_bGatewayBusy = false; // a command or the watchdog talks to the gateway
     bool m_bBuilding = false;
     bool m_bLeft = false;
     QTreeWidget* m_pDragSource = nullptr;

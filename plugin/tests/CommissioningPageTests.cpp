@@ -439,6 +439,22 @@ void CommissioningPageTests::watchdogRunsFromSelectedOnUntilOff()
     QVERIFY(std::find(functions.begin(), functions.end(), 60) != functions.end());
     line.page->OnBnClickedBtnEvgsOff();
     QVERIFY(!line.page->IsWatchdogRunning());
+    // A tick while a search runs (its box lets timers through) waits: one function at a time.
+    auto watchdogs = [&line] {
+        const auto written = line.gateway->FunctionsWritten();
+        return std::count(written.begin(), written.end(), std::uint8_t{60});
+    };
+    const auto before = watchdogs();
+    line.connections.back()->onWrite = [&line](std::uint8_t propertyId, const std::uint8_t* data) {
+        if (propertyId == 0xD1 && data[0] == 1)
+            line.page->OnTimer();
+    };
+    line.page->OnBnClickedBtnEvgsOn();
+    line.Click(Page::IdSearch);
+    line.connections.back()->onWrite = nullptr;
+    QCOMPARE(watchdogs(), before);
+    QVERIFY(line.page->IsWatchdogRunning());
+    line.page->OnBnClickedBtnEvgsOff();
     // A retrigger the gateway does not take stops the timer.
     line.page->OnBnClickedBtnEvgsOn();
     line.gateway->Inject(SimulatorFault::ConnectionDrops, 0);
