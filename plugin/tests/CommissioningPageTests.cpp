@@ -484,6 +484,11 @@ void CommissioningPageTests::withoutConnectionDeviceControlsAreOffAndRenamingWor
     QTest::keyClick(line.List(Page::IdMemberList), Qt::Key_F2);
     QCOMPARE(line.model->GetMemberName(2), std::string("Corridor"));
     QCOMPARE(line.Row(Page::IdMemberList, 2)->text(1), QStringLiteral("Corridor"));
+    // The Delete key removes a single without the gateway, too.
+    line.page->SetSelectedEvgNrs(Page::IdMemberList, {3});
+    QTest::keyClick(line.List(Page::IdMemberList), Qt::Key_Delete);
+    QVERIFY(!line.model->SingleExists(3));
+    QVERIFY(line.Rows(Page::IdMemberList) == (std::vector<int>{1, 2}));
     line.Leave();
     QVERIFY(line.connections.empty() || line.gateway->FunctionsWritten().empty());
 }
