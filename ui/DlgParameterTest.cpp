@@ -107,10 +107,7 @@ bool CDlgParameterTest::OnInitDialog()
                            IdReadState})
                 EnableControl(id, false);
         InitLightnessCombobox(IdValue, -1, 0, -1);
-        bool anyGroup = false;
-        for (int g = 1; g <= kGroupCount && !anyGroup; ++g)
-            anyGroup = m.GroupExists(g);
-        EnableControl(IdTestGroups, anyGroup);
+        EnableControl(IdTestGroups, m.GroupExists(0));
     } else {
         for (int id : std::initializer_list<int>{IdTestGroups, IdSingleGroup, IdEvgLabel, IdEvgs, 736,
                                                  IdSwitchLabel, IdEvgOn, IdEvgOff, 737, IdValueLabel, IdValue,
