@@ -1023,6 +1023,7 @@ void CDlgParameterCommissioning::StartTest(TestMode mode)
     SetBlinkInfoToSelectedEvgs(true);
     EnableDisableCtrlForTestmode(false, blink ? IdBlinkStop : IdLampsOff);
     m_eTest = mode;
+    m_testMask = mask;
 }
 
 void CDlgParameterCommissioning::StopTest(TestMode mode)
@@ -1033,10 +1034,11 @@ void CDlgParameterCommissioning::StopTest(TestMode mode)
     WaitCursor wait;
     const GatewayBusy busy(m_bGatewayBusy);
     StopWatchdogRetriggering();
-    // Each test ends with its own command: switching off ends blinking, not emergency lamps.
+    // Each test ends with its own command (switching off ends blinking, not emergency lamps), sent
+    // to the gear it was started for.
     const bool blink = mode == TestMode::Blink;
     if (Connected())
-        m_pConnection->TestSelectedEvgs(GetSelectedEvgNrsForTest(!blink),
+        m_pConnection->TestSelectedEvgs(m_testMask,
                                         blink ? protocol::TestSwitch : protocol::TestEmergencyLamps, 0);
     m_eTest = TestMode::None;
     EnableDisableCtrlForTestmode(true, blink ? IdBlinkStart : IdLampsOn);

@@ -163,6 +163,7 @@ private:
     int m_nSelectedGroup = 0;
     bool m_bGroupsMode = false;
     TestMode m_eTest = TestMode::None;
+    std::array<std::uint8_t, 8> m_testMask{}; // the gear the running test was started for
     QTimer m_watchdog;
     bool m_bGatewayBusy = false; // a command or the watchdog talks to the gateway
     bool m_bBuilding = false;
