@@ -307,6 +307,25 @@ void CommissioningPageTests::commissionsTheDemoLineFromScratch()
     line.Click(Page::IdSearch);
     QVERIFY(line.Members() == projected);
     QVERIFY(line.Rows(Page::IdFoundList).empty());
+
+    // Gear number 4 is replaced by a new one: member 4 is no longer assigned, the new gear is free.
+    line.Leave();
+    const auto snapshot = line.gateway->GearSnapshot();
+    for (std::size_t i = 0; i < snapshot.size(); ++i) {
+        if (snapshot[i].shortAddress == 3)
+            line.gateway->ModifyGear(i, [](ControlGear& g) {
+                g.randomAddress = 0x0F0F0F;
+                g.shortAddress = kNoShortAddress;
+                g.groups = 0;
+            });
+    }
+    line.Open();
+    line.Click(Page::IdSearch);
+    for (int m = 1; m <= 12; ++m)
+        QCOMPARE(line.model->IsMemberAssigned(m), m != 4);
+    const std::vector<int> free = line.Rows(Page::IdFoundList);
+    QCOMPARE(free.size(), std::size_t{1});
+    QCOMPARE(line.page->Entries()[free.front()].randomAddress, 0x0F0F0F);
 }
 
 void CommissioningPageTests::searchThatDoesNotSucceedLeavesTheProject_data()
