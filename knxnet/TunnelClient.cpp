@@ -194,6 +194,9 @@ bool TunnelClient::Pump(std::uint32_t waitMs, Wait wait)
 
 void TunnelClient::Handle(const Datagram& datagram)
 {
+    // Only the interface speaks in this tunnel; another host cannot inject frames or end it.
+    if (datagram.from.ip != m_server.ip && datagram.from.ip != m_data.ip)
+        return;
     auto frame = DecodeFrame(datagram.bytes);
     if (!frame)
         return;

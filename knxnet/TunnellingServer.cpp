@@ -17,6 +17,12 @@ TunnellingServer::TunnellingServer(IDatagramTransport& network, IBusDevice& devi
     : m_network(network), m_device(device), m_options(std::move(options))
 {}
 
+bool TunnellingServer::FromClient(const Channel& channel, const Datagram& datagram)
+{
+    // A channel is the client's alone: another host can neither use nor end it.
+    return datagram.from.ip == channel.data.ip || datagram.from.ip == channel.control.ip;
+}
+
 Endpoint TunnellingServer::Reply(const Endpoint& given, const Datagram& datagram) const
 {
     // 0.0.0.0:0 (a client behind address translation): answer where the request came from.
@@ -104,7 +110,7 @@ void TunnellingServer::OnChannelRequest(const Datagram& datagram)
     if (!request)
         return;
     auto it = m_channels.find(request->channel);
-    const bool known = it != m_channels.end();
+    const bool known = it != m_channels.end() && FromClient(it->second, datagram);
     const bool state = request->service == ServiceType::ConnectionStateRequest;
     ChannelResponse response{state ? ServiceType::ConnectionStateResponse : ServiceType::DisconnectResponse,
                              request->channel, known ? StatusNoError : StatusConnectionId};
@@ -123,7 +129,7 @@ void TunnellingServer::OnTunnelling(const Datagram& datagram)
     if (!request)
         return;
     auto it = m_channels.find(request->channel);
-    if (it == m_channels.end())
+    if (it == m_channels.end() || !FromClient(it->second, datagram))
         return;
     Channel& channel = it->second;
     channel.lastSeenMs = m_network.NowMs();
@@ -145,7 +151,7 @@ void TunnellingServer::OnAck(const Datagram& datagram)
     if (!ack)
         return;
     auto it = m_channels.find(ack->channel);
-    if (it == m_channels.end())
+    if (it == m_channels.end() || !FromClient(it->second, datagram))
         return;
     Channel& channel = it->second;
     channel.lastSeenMs = m_network.NowMs();

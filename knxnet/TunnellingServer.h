@@ -104,6 +104,7 @@ private:
     void Close(std::uint8_t id, bool tellClient);
     void CloseLink(bool tellPeer);
     Endpoint Reply(const Endpoint& given, const Datagram& datagram) const;
+    static bool FromClient(const Channel& channel, const Datagram& datagram);
 
     IDatagramTransport& m_network;
     IBusDevice& m_device;

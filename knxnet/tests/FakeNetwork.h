@@ -55,6 +55,7 @@ struct Network
     TunnellingServer* server = nullptr;
     std::shared_ptr<Port> client = std::make_shared<Port>(*this, Endpoint::Loopback(40000));
     std::shared_ptr<Port> second = std::make_shared<Port>(*this, Endpoint::Loopback(40001));
+    std::shared_ptr<Port> stranger = std::make_shared<Port>(*this, Endpoint{{127, 0, 0, 2}, 40002});
     Port serverPort{*this, Endpoint::Loopback(3671)};
 
     void Deliver(const Sent& sent)
@@ -69,6 +70,8 @@ struct Network
             client->inbox.push_back({sent.from, sent.bytes});
         } else if (sent.to == second->LocalEndpoint()) {
             second->inbox.push_back({sent.from, sent.bytes});
+        } else if (sent.to == stranger->LocalEndpoint()) {
+            stranger->inbox.push_back({sent.from, sent.bytes});
         }
     }
     std::size_t Count(ServiceType service, const Endpoint& from) const

@@ -338,3 +338,31 @@ TEST(KnxNetIpConnection, ConnectionClosedByTheDeviceIsOpenedAgainForTheNextReque
     EXPECT_EQ(rig.server->OpenTunnels(), 1u);
     EXPECT_EQ(rig.Read(1, 0xD1, 1, 1, d1), S_OK) << rig.connection->LastError();
 }
+
+TEST(KnxNetIpConnection, AnotherHostCanNeitherUseNorEndTheTunnel)
+{
+    Rig rig;
+    ASSERT_EQ(rig.connection->Open(), S_OK);
+    Port& stranger = *rig.network.stranger;
+    const Endpoint server = rig.network.serverPort.LocalEndpoint();
+    const std::uint8_t channel = 1;
+
+    // A write to the device in the client's channel, and a disconnect of it, from elsewhere.
+    CemiLData frame;
+    frame.destination = rig.options.device.raw;
+    frame.tpdu =
+        Tpdu::Data(0, PropertyValue{1, 0xD1, 1, 1, {9, 9, 9}}.ToApdu(ApciPropertyValueWrite)).Encode();
+    // Sequence 1 is the one the server expects next: only T_Connect went before.
+    stranger.Send(server, TunnellingRequest{channel, 1, frame.Encode()}.Encode());
+    stranger.Send(server,
+                  ChannelRequest{ServiceType::DisconnectRequest, channel, stranger.LocalEndpoint()}.Encode());
+    // And a disconnect that claims to come from the interface.
+    stranger.Send(rig.network.client->LocalEndpoint(),
+                  ChannelRequest{ServiceType::DisconnectRequest, channel, stranger.LocalEndpoint()}.Encode());
+
+    EXPECT_EQ(rig.device.writes, 0);
+    EXPECT_EQ(rig.server->OpenTunnels(), 1u);
+    Bytes d1(3);
+    EXPECT_EQ(rig.Read(1, 0xD1, 1, 1, d1), S_OK) << rig.connection->LastError();
+    EXPECT_EQ(HexText(d1), "00 00 00");
+}
