@@ -37,8 +37,17 @@ std::string Numbers(const std::vector<int>& numbers)
 
 } // namespace
 
+bool GatewayState::IsQuiet() const
+{
+    return litGear == 0 && dimmingGroups.empty() && blinkingGear.empty() && emergencyLamps.empty() &&
+           !effectRunning && !effectStepMode;
+}
+
 std::string DescribeGatewayState(const GatewayState& state)
 {
+    std::string line = state.litGear == 0 ? std::string("All gear off")
+                                          : "Gear on: " + std::to_string(state.litGear) + " of " +
+                                                std::to_string(state.lineGear);
     std::string groups;
     for (int g = 1; g <= 32; ++g) {
         const int level = state.GroupLevel(g);
@@ -48,7 +57,8 @@ std::string DescribeGatewayState(const GatewayState& state)
         if (std::find(state.dimmingGroups.begin(), state.dimmingGroups.end(), g) != state.dimmingGroups.end())
             groups += " dimming";
     }
-    std::string line = groups.empty() ? "Groups off" : "Groups on: " + groups;
+    if (!groups.empty())
+        line += " | Groups on: " + groups;
     if (state.lastScene != 0)
         line += " | Scene " + std::to_string(state.lastScene);
     if (state.effect != 0 && (state.effectRunning || state.effectStepMode)) {
@@ -73,6 +83,11 @@ GatewayState GatewaySimulator::State()
     GatewayState state;
     state.gearLevels.fill(GatewayState::kNoGear);
     state.groupLevels.fill(GatewayState::kNoGear);
+    for (const ControlGear* g : m_line.Answering()) {
+        ++state.lineGear;
+        if (g->LevelAt(now, m_timing) != 0)
+            ++state.litGear;
+    }
     for (int n = 1; n <= kGearCount; ++n) {
         const auto gear = m_line.AtShortAddress(static_cast<std::uint8_t>(n - 1));
         if (gear.empty())

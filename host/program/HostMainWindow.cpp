@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -48,14 +49,30 @@ CHostMainWindow::CHostMainWindow(std::unique_ptr<HostSession> session,
     m_lineState = new QLabel(this);
     m_lineState->setMinimumWidth(1); // a long line is cut rather than the window widened
     statusBar()->addPermanentWidget(m_lineState);
+    // The plug-in's window covers this one during a session: while the line does something, its state
+    // floats at the foot of the screen as well.
+    m_lineView = new QLabel(this, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                      Qt::WindowDoesNotAcceptFocus);
+    m_lineView->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_lineView->setFrameStyle(QFrame::Box);
+    m_lineView->setMargin(6);
     auto* lineRefresh = new QTimer(this);
     connect(lineRefresh, &QTimer::timeout, this, [this] {
         const bool simulated = m_choice.kind == GatewayChoice::Kind::Simulator;
         m_lineState->setVisible(simulated);
+        const GatewayState state = simulated ? m_gateway->Gateway().State() : GatewayState{};
         if (simulated) {
-            m_lineState->setText(QString::fromStdString(DescribeGatewayState(m_gateway->Gateway().State())));
+            m_lineState->setText(QString::fromStdString(DescribeGatewayState(state)));
             m_lineState->setToolTip(m_lineState->text());
         }
+        const bool floating = simulated && QApplication::activeModalWidget() && !state.IsQuiet();
+        if (floating) {
+            m_lineView->setText(tr("Simulated line: %1").arg(m_lineState->text()));
+            m_lineView->adjustSize();
+            const QRect screen = this->screen()->availableGeometry();
+            m_lineView->move(screen.left() + 8, screen.bottom() - m_lineView->height() - 8);
+        }
+        m_lineView->setVisible(floating);
     });
     lineRefresh->start(500);
     m_gatewayStatus = new QLabel(this);

@@ -45,4 +45,5 @@ private:
     QAction* m_download = nullptr;
     QLabel* m_gatewayStatus = nullptr;
     QLabel* m_lineState = nullptr; // what the simulated gateway does to its line now
+    QLabel* m_lineView = nullptr;  // the same above the plug-in's window while the line is not at rest
 };

@@ -153,6 +153,7 @@ private slots:
         Click(page, 321);
         for (int n = 1; n <= 4; ++n)
             QCOMPARE(site.State().GearLevel(n), 173);
+        QCOMPARE(site.State().litGear, 4);
         Click(page, 322);
         for (int n = 1; n <= 4; ++n)
             QCOMPARE(site.State().GearLevel(n), 0);
@@ -532,7 +533,10 @@ private slots:
         GatewayState state;
         state.gearLevels.fill(GatewayState::kNoGear);
         state.groupLevels.fill(GatewayState::kNoGear);
-        QCOMPARE(DescribeGatewayState(state), std::string("Groups off"));
+        state.lineGear = 6;
+        QCOMPARE(DescribeGatewayState(state), std::string("All gear off"));
+        QVERIFY(state.IsQuiet());
+        state.litGear = 3;
         state.groupLevels[0] = 173;
         state.groupLevels[2] = 100;
         state.dimmingGroups = {3};
@@ -542,11 +546,12 @@ private slots:
         state.effectStep = 2;
         state.effectPass = 1;
         state.blinkingGear = {4, 5};
-        state.emergencyLamps = {7};
+        state.emergencyLamps = {6};
+        QVERIFY(!state.IsQuiet());
         QCOMPARE(
             DescribeGatewayState(state),
-            std::string("Groups on: 1 100 %, 3 14 % dimming | Scene 2 | Effect 1 running, step 2, pass 1 | "
-                        "Blinking: 4, 5 | Emergency lamps: 7"));
+            std::string("Gear on: 3 of 6 | Groups on: 1 100 %, 3 14 % dimming | Scene 2 | Effect 1 running, "
+                        "step 2, pass 1 | Blinking: 4, 5 | Emergency lamps: 6"));
     }
 };
 
