@@ -12,6 +12,7 @@
 #include "ui/UiServices.h"
 
 #include <QApplication>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -285,6 +286,27 @@ private slots:
 
         // Printing only reads.
         QCOMPARE(model.GetParameterString(param::kAddressingMode, ""), before);
+    }
+
+    void platformPrintDialogOffersAPdfFileAndItsCancelPrintsNothing()
+    {
+        CDocumentationPrinter::SetPrintDialog(nullptr);
+        bool offered = false, shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = true;
+            offered = dialog->testOption(QAbstractPrintDialog::PrintToFile) &&
+                      !dialog->testOption(QAbstractPrintDialog::PrintSelection) &&
+                      !dialog->testOption(QAbstractPrintDialog::PrintPageRange);
+            dialog->reject();
+        });
+        CDocumentationPrinter printer(PrintHeader{});
+        QVERIFY(!printer.StartPrinting(static_cast<QWidget*>(nullptr)));
+        QVERIFY(shown);
+        QVERIFY(offered);
+        QCOMPARE(printer.PageCount(), 0);
     }
 
     void withoutSinglesNeitherContentHasADevicesSection()
