@@ -14,8 +14,9 @@
 #include <filesystem>
 #include <utility>
 
-// SimulateCommand.cpp
+// SimulateCommand.cpp, DiscoverCommand.cpp
 int CommandSimulate(CommandContext& context, std::span<const std::string> arguments);
+int CommandDiscover(CommandContext& context, std::span<const std::string> arguments);
 
 namespace {
 
@@ -49,6 +50,8 @@ constexpr VeltronaCommand kCommands[] = {
      "serve the demo gateway over KNXnet/IP tunnelling on ADDRESS:N (127.0.0.1:3671) until Ctrl+C or MS ms; "
      "--project gives it that project's identity and address",
      &CommandSimulate},
+    {"discover", "[--wait MS]", "list the KNXnet/IP interfaces that answer a search within MS ms (3000)",
+     &CommandDiscover},
 };
 
 void PrintUsage(std::ostream& stream)

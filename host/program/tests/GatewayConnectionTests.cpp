@@ -202,3 +202,16 @@ TEST(SimulateCommand, RefusesWrongUse)
         EXPECT_NE(err.str().find("simulate"), std::string::npos) << err.str();
     }
 }
+
+TEST(DiscoverCommand, RefusesWrongUse)
+{
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"discover", "--wait"},
+                                                      {"discover", "--wait", "5"},
+                                                      {"discover", "--all"},
+                                                      {"discover", "--wait", "1000", "more"}}) {
+        std::ostringstream out, err;
+        CommandEnvironment environment{out, err, nullptr, nullptr, nullptr};
+        EXPECT_EQ(RunVeltrona(arguments, environment), kExitUsage) << arguments.back();
+        EXPECT_NE(err.str().find("discover takes only --wait"), std::string::npos) << err.str();
+    }
+}
