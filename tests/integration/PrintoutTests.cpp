@@ -6,6 +6,7 @@
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
 #include "product/ParameterNumbers.h"
+#include "trace/TraceCapture.h"
 #include "ui/DlgParameterExportImport.h"
 #include "ui/DlgQueryImportPrint.h"
 #include "ui/DocumentationPrinter.h"
@@ -307,6 +308,38 @@ private slots:
         QVERIFY(shown);
         QVERIFY(offered);
         QCOMPARE(printer.PageCount(), 0);
+    }
+
+    void staircaseLinesFollowTheEndBehaviour()
+    {
+        auto session = OpenProject();
+        CEtsDbManagement model(session->Device().Get());
+        model.LoadDeviceParameterPointers();
+        model.InitLightnessValueLists();
+        model.LoadBufferedParameters();
+        model.CreateGroup(1);
+        model.SetParameterLong(GetGroupUniqueNr(408, 1), 1);
+        model.SetParameterLong(GetGroupUniqueNr(411, 1), 1);
+        struct Case
+        {
+            int endBehaviour;
+            bool reduced, warningTime;
+        } cases[] = {{0, false, false}, {1, true, true}, {2, true, false}};
+        for (const Case& c : cases) {
+            model.SetParameterLong(GetGroupUniqueNr(426, 1), c.endBehaviour);
+            TraceCapture trace;
+            PrintLineList list;
+            model.AddPrintGroup(list, 1);
+            bool reduced = false, warningTime = false;
+            for (const PrintLine& line : list) {
+                reduced |= line.text.starts_with("Reduced lightness during advance warning: ");
+                warningTime |= line.text == "Advance warning time [hh:mm:ss]: 00:00:30";
+            }
+            QCOMPARE(reduced, c.reduced);
+            QCOMPARE(warningTime, c.warningTime);
+            // What the host hides is left out, and the trace says why.
+            QVERIFY(trace.Contains(": invisible"));
+        }
     }
 
     void withoutSinglesNeitherContentHasADevicesSection()
