@@ -46,7 +46,8 @@ constexpr VeltronaCommand kCommands[] = {
      "print the gateway's documentation (--assignments: its group assignments) into a PDF file; the "
      "footers show --time, else SOURCE_DATE_EPOCH (UTC), else the time of printing",
      &CommandPrint},
-    {"simulate", "[--port N] [--bind ADDRESS] [--address 1.1.1] [--project PROJECT] [--faults LIST] [--for MS]",
+    {"simulate",
+     "[--port N] [--bind ADDRESS] [--address 1.1.1] [--project PROJECT] [--faults LIST] [--for MS]",
      "serve the demo gateway over KNXnet/IP tunnelling on ADDRESS:N (127.0.0.1:3671) until Ctrl+C or MS ms; "
      "--project gives it that project's identity and address",
      &CommandSimulate},
