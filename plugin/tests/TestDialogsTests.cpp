@@ -467,10 +467,16 @@ private slots:
         QCOMPARE(gearCommand.front(), std::uint8_t{TestBlink});
         QCOMPARE(gearCommand.back(), std::uint8_t{5});
 
+        // Endless blinking outlasts the gateway's own watchdog as long as the dialog retriggers it.
         Click(dialog, 312);
-        dialog.OnTimer();
-        QCOMPARE(site.Written(FnWatchdog), (std::vector<std::pair<int, int>>{{1, 0}}));
+        for (int tick = 0; tick < 4; ++tick) {
+            site.rig.clock.Advance(CDlgTestDaliEvgs::kWatchdogMs);
+            dialog.OnTimer();
+        }
+        QCOMPARE(site.Written(FnWatchdog).size(), std::size_t{4});
+        QCOMPARE(site.Written(FnWatchdog).front(), std::make_pair(1, 0));
         QVERIFY(site.State().watchdogArmed);
+        QCOMPARE(site.State().blinkingGear, std::vector<int>({2, 4}));
 
         Click(dialog, 1);
         QVERIFY(!dialog.isVisible());
