@@ -167,8 +167,13 @@ void CDlgParameterExportImport::OnBnClickedBtnPrint()
         return;
 
     CDocumentationPrinter printer(Model().GetPrintHeader());
-    if (!printer.StartPrinting(Main().GetWindow()))
+    if (!printer.StartPrinting(Main().GetWindow())) {
+        // A cancel ends quietly; a printer or file that cannot be used is said.
+        if (!printer.GetErrorText().isEmpty())
+            UiServices::Prompt().Ask(m_strPrintCaption.toStdString(), printer.GetErrorText().toStdString(),
+                                     PromptButtons::Ok, PromptIcon::Error);
         return;
+    }
     PrintLineList list;
     if (choice == 1)
         AddPrintOverview(list);

@@ -93,6 +93,7 @@ void CDocumentationPrinter::SetPrintDialog(PrintDialog dialog)
 bool CDocumentationPrinter::StartPrinting(QWidget* parent)
 {
     TRACE_ENTRY();
+    m_strError.clear();
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setDocName(kDocumentName);
     printer->setCreator(kDocumentName);
@@ -102,12 +103,14 @@ bool CDocumentationPrinter::StartPrinting(QWidget* parent)
         printer->setResolution(kPdfResolution);
     QPrinter& device = *printer;
     m_device = std::move(printer);
-    return Begin(device, device.resolution());
+    return Begin(device, device.resolution(),
+                 device.outputFormat() == QPrinter::PdfFormat ? device.outputFileName() : QString());
 }
 
 bool CDocumentationPrinter::StartPrinting(const QString& pdfFile)
 {
     TRACE_ENTRY();
+    m_strError.clear();
     auto writer = std::make_unique<QPdfWriter>(pdfFile);
     writer->setResolution(kPdfResolution);
     writer->setPageSize(QPageSize(QPageSize::A4));
@@ -115,10 +118,10 @@ bool CDocumentationPrinter::StartPrinting(const QString& pdfFile)
     writer->setCreator(kDocumentName);
     QPdfWriter& device = *writer;
     m_device = std::move(writer);
-    return Begin(device, kPdfResolution);
+    return Begin(device, kPdfResolution, pdfFile);
 }
 
-bool CDocumentationPrinter::Begin(QPagedPaintDevice& device, int resolution)
+bool CDocumentationPrinter::Begin(QPagedPaintDevice& device, int resolution, const QString& file)
 {
     // A device without an unprintable border gets that of a printer, so that nothing sits on the edge.
     if (device.pageLayout().margins(QPageLayout::Millimeter).isNull())
@@ -128,6 +131,8 @@ bool CDocumentationPrinter::Begin(QPagedPaintDevice& device, int resolution)
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&device)) {
         TRACE_MSG(TRACE_ERROR, "the printer cannot be used");
+        m_strError = file.isEmpty() ? QStringLiteral("The printer cannot be used.")
+                                    : QStringLiteral("The file %1 cannot be written.").arg(file);
         m_painter.reset();
         m_device.reset();
         return false;

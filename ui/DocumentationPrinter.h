@@ -32,6 +32,8 @@ public:
     void EndPrinting();
     // Pages finished so far.
     int PageCount() const;
+    // Why StartPrinting failed; empty when the user cancelled.
+    const QString& GetErrorText() const { return m_strError; }
 
     // The footer's date and time; the local time of each footer when none is given.
     void SetTime(std::function<std::tm()> now) { m_now = std::move(now); }
@@ -43,9 +45,11 @@ public:
 
 private:
     class CPainterSurface;
-    bool Begin(QPagedPaintDevice& device, int resolution);
+    // file: the PDF file written, if any, for the failure's text.
+    bool Begin(QPagedPaintDevice& device, int resolution, const QString& file);
 
     PrintHeader m_header;
+    QString m_strError;
     std::function<std::tm()> m_now;
     std::unique_ptr<QPagedPaintDevice> m_device;
     std::unique_ptr<QPainter> m_painter;

@@ -24,7 +24,7 @@ int PrintToPdf(const PrintJob& job, std::string* error)
         printer.SetTime([time] { return time; });
     }
     if (!printer.StartPrinting(QString::fromStdString(job.file))) {
-        *error = "the file cannot be written";
+        *error = printer.GetErrorText().toStdString();
         return 0;
     }
     printer.PrintLines(job.lines);

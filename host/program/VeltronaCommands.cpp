@@ -407,7 +407,7 @@ int CommandPrint(CommandContext& context, std::span<const std::string> arguments
     std::string error;
     const int pages = context.PrintPdf(job, &error);
     if (pages <= 0)
-        return context.Fail("The printout cannot be written to '" + job.file + "': " + error);
+        return context.Fail(error.empty() ? "The printout cannot be written to '" + job.file + "'." : error);
     context.Out() << job.file << ": " << pages << (pages == 1 ? " page" : " pages") << "\n";
     return kExitOk;
 }

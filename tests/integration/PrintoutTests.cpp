@@ -399,6 +399,14 @@ private slots:
         page.OnBnClickedBtnPrint();
         QCOMPARE(dialogs, 1);
 
+        // A file that cannot be written is said, not passed over.
+        file = m_dir.filePath("missing/folder/x.pdf");
+        answer(2);
+        page.OnBnClickedBtnPrint();
+        QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
+        QVERIFY(m_prompt.boxes[0].text.find("cannot be written") != std::string::npos);
+        m_prompt.boxes.clear();
+
         file = m_dir.filePath("assignments.pdf");
         answer(1);
         page.OnBnClickedBtnPrint();
