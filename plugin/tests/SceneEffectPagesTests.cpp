@@ -577,6 +577,38 @@ private slots:
         QVERIFY(again->IsGroupMember(1, 5) && !again->IsMemberUsed(1));
         QCOMPARE(int(again->GetMemberType(5)), 6);
     }
+
+    // The found gear is an LED module: another type asks before its assignment goes.
+    void aTypeTheFoundGearDoesNotFitAsksFirst()
+    {
+        auto device = MakeDevice();
+        (*device)[param::kDaliDeviceTypeSetting].value = Variant::I4(1);
+        (*device)[GetGroupUniqueNr(param::kGroupExists, 33)].value = Variant::I4(0);
+        (*device)[GetMemberBlockUniqueNr(param::kMemberType, 1)].value = Variant::I4(6);
+        (*device)[GetMemberUniqueNr(param::kMemberFoundType, 1)].value = Variant::I4(6);
+        (*device)[GetMemberUniqueNr(param::kMemberAssigned, 1)].value = Variant::I4(1);
+        (*device)[GetMemberUniqueNr(param::kMemberGroupMask, 1)].value = Variant::UI4(SwapMask32(1));
+        CUIParameterDialog window(device.Get(), nullptr);
+        Open(window);
+        CEtsDbManagement& m = *window.GetModel();
+        QVERIFY(m.IsGroupMember(1, 1) && m.IsMemberAssigned(1));
+        auto* page = Show<CDlgParameterGroupMember>(window, window.GetTree()->FindNode(NodeMember, 1));
+        QVERIFY(page);
+        auto* type = page->Item<QComboBox>(574);
+        QCOMPARE(type->currentData().toInt(), 6);
+
+        m_prompt.answers = {PromptAnswer::No};
+        Choose(type, 0);
+        QCOMPARE(m_prompt.boxes.size(), std::size_t{1});
+        QCOMPARE(type->currentData().toInt(), 6);
+        QCOMPARE(int(m.GetMemberType(1)), 6);
+        QVERIFY(m.IsMemberAssigned(1));
+
+        m_prompt.answers = {PromptAnswer::Yes};
+        Choose(type, 0);
+        QCOMPARE(int(m.GetMemberType(1)), 0);
+        QVERIFY(!m.IsMemberAssigned(1));
+    }
 };
 
 QTEST_MAIN(SceneEffectPagesTests)
