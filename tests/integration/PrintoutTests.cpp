@@ -3,6 +3,7 @@
 #include "host/catalogue/CatalogueModel.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
+#include "model/ProgressBox.h"
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
 #include "product/ParameterNumbers.h"
@@ -308,6 +309,46 @@ private slots:
         QVERIFY(shown);
         QVERIFY(offered);
         QCOMPARE(printer.PageCount(), 0);
+    }
+
+    void progressNamesEachSectionAsItIsCollected()
+    {
+        struct Recorder final : IProgressBox
+        {
+            bool Show(ProgressKind, std::optional<std::string>, std::optional<std::string>,
+                      std::optional<std::string>, std::optional<std::string>) override
+            {
+                return true;
+            }
+            void SetRange(int) override {}
+            void Step() override {}
+            bool CheckCancel() override { return false; }
+            void SetCaption(const std::string&) override {}
+            void SetInfoText(const std::string&) override {}
+            void SetInfoText2(const std::string& text) override { texts << QString::fromStdString(text); }
+            void Close() override {}
+            QStringList texts;
+        };
+        auto session = OpenProject();
+        CEtsDbManagement model(session->Device().Get());
+        model.LoadDeviceParameterPointers();
+        model.InitLightnessValueLists();
+        model.LoadBufferedParameters();
+        ConfigureFully(model, 4);
+        PrintLineList list;
+        Recorder all;
+        model.AddPrintAll(list, &all);
+        QCOMPARE(all.texts.size(), 2 + 32 + 64 + 1 + 16 + 1 + 16 + 1);
+        QCOMPARE(all.texts.mid(0, 3), (QStringList{"General", "Manual control", "[1] Group"}));
+        QCOMPARE(all.texts.mid(33, 2), (QStringList{"[32] Group", "[1] Member"}));
+        QCOMPARE(all.texts.mid(97, 3), (QStringList{"[64] Member", "Scenes", "[1] Scene"}));
+        QCOMPARE(all.texts.mid(115, 2), (QStringList{"Effects", "[1] Effect"}));
+        QCOMPARE(all.texts.last(), QString("Commissioning"));
+        Recorder overview;
+        model.AddPrintOverview(list, "Group assignments", &overview);
+        QCOMPARE(overview.texts.size(), 32 + 64);
+        QCOMPARE(overview.texts.first(), QString("[1] Group"));
+        QCOMPARE(overview.texts.last(), QString("[64] Member"));
     }
 
     void staircaseLinesFollowTheEndBehaviour()
