@@ -285,9 +285,7 @@ void CUIParameterDialog::ShowParameterDialog()
     else if (auto it = m_pageFactories.find(type); it != m_pageFactories.end())
         page = it->second(*this, node);
     else
-        page = std::make_unique<CDlgPlaceholderPage>(
-            *this, node->text(0) +
-                       QStringLiteral("\n\nThe settings of this page are not available in this version."));
+        TRACE_MSG(TRACE_ERROR, "No page for node type %d", type);
     ShowParameterDialog(std::move(page));
 }
 

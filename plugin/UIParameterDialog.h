@@ -35,8 +35,8 @@ class CUIParameterDialog final : public CTemplateDialog, public IMainWindow
     Q_OBJECT
 
 public:
-    // The page of a node type; the page families register theirs when the window is made, a
-    // placeholder shows for the rest. A later registration replaces the earlier; null removes it.
+    // The page of a node type; the page families register theirs when the window is made. A later
+    // registration replaces the earlier; null removes it.
     using PageFactory =
         std::function<std::unique_ptr<CParameterDialog>(IMainWindow& main, QTreeWidgetItem* node)>;
     void RegisterPage(int nodeType, PageFactory factory);

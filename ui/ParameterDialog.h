@@ -146,28 +146,6 @@ private:
     std::vector<BoundControl> m_bound;
 };
 
-// The page of a node whose page is not there yet: shows the node's name and a short note.
-class CDlgPlaceholderPage final : public CParameterDialog
-{
-    Q_OBJECT
-
-public:
-    CDlgPlaceholderPage(IMainWindow& main, QString text)
-        : CParameterDialog(200, main), m_text(std::move(text))
-    {}
-
-protected:
-    bool OnInitDialog() override
-    {
-        CParameterDialog::OnInitDialog();
-        SetDlgItemText(270, m_text);
-        return true;
-    }
-
-private:
-    QString m_text;
-};
-
 // Shown in place of the test page when the gateway cannot be reached.
 class CDlgNoLifeDeviceConnection final : public CParameterDialog
 {
