@@ -98,7 +98,10 @@ QWidget* CUIParameterDialog::HostWidget() const
 
 int CUIParameterDialog::Run()
 {
-    if (!Create() || m_bFailed)
+    // A window that cannot be made is no Cancel of the user: the caller reports a failure.
+    if (!Create())
+        return m_bFailed ? QDialog::Rejected : kNotCreated;
+    if (m_bFailed)
         return QDialog::Rejected;
     return exec();
 }
@@ -261,6 +264,8 @@ void CUIParameterDialog::ShowParameterDialog()
     DeleteActiveParameterDialog();
     const int type = CPluginTreeCtrlView::NodeType(node);
     ChangeLabelActiveTreeNode();
+    // Help and F1, of the window and of the tree, open the manual at this page's section.
+    m_pModel->SetHelpTopic(type);
     // The online pages verify the gateway first.
     m_pVerified = nullptr;
     std::string message;

@@ -44,7 +44,9 @@ public:
     CUIParameterDialog(IUnknown* hostObject, IEtsHostWindow* hostWindow, QWidget* parent = nullptr);
     ~CUIParameterDialog() override;
 
-    // Runs the session modally: QDialog::Accepted after OK, Rejected after Cancel or a failed start.
+    // Runs the session modally: QDialog::Accepted after OK, Rejected after Cancel or a failed start,
+    // kNotCreated when no window could be made.
+    static constexpr int kNotCreated = -1;
     int Run();
 
     CEtsDbManagement* GetModel() override { return m_pModel.get(); }

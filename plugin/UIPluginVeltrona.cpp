@@ -125,7 +125,7 @@ HRESULT CUIPluginVeltrona::ShowModal(IEtsHostWindow* parent)
             return S_OK;
         case QDialog::Rejected:
             return E_ABORT;
-        default:
+        default: // CUIParameterDialog::kNotCreated among others
             return E_FAIL;
         }
     } catch (const std::exception& e) {

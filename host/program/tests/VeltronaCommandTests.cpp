@@ -241,9 +241,10 @@ TEST(VeltronaProgram, ImportTakesWhatItCanAndListsTheRestStrictRefuses)
     EXPECT_NE(ReadAll(target), saved);
 
     // A project another program edits is left alone, and the user learns why.
+    // (Read before the lock is taken: closing any descriptor of the file drops this process's locks.)
+    const std::string held = ReadAll(target);
     auto holder = ProjectStore::Open(target, nullptr);
     ASSERT_TRUE(holder && holder->BeginSession());
-    const std::string held = ReadAll(target);
     o = RunProgram("import '" + target + "' '" + xml + "'");
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.out.find("another program has it open for editing"), std::string::npos) << o.out;
