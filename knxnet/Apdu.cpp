@@ -4,10 +4,13 @@ namespace knx {
 
 Apdu PropertyValue::ToApdu(ApciCode service) const
 {
-    Apdu a{service,
-           {objectIndex, propertyId,
-            static_cast<std::uint8_t>((count & 0x0F) << 4 | (startIndex >> 8 & 0x0F)),
-            static_cast<std::uint8_t>(startIndex)}};
+    Apdu a{service, {}};
+    // Sized once: growing the four header bytes in place trips GCC 12's bounds warning at -O2.
+    a.data.reserve(4 + data.size());
+    a.data.push_back(objectIndex);
+    a.data.push_back(propertyId);
+    a.data.push_back(static_cast<std::uint8_t>((count & 0x0F) << 4 | (startIndex >> 8 & 0x0F)));
+    a.data.push_back(static_cast<std::uint8_t>(startIndex));
     Append(a.data, data);
     return a;
 }
