@@ -503,7 +503,7 @@ TEST(ExchangeFuzzFindings, KeptInputsImportOrAreRefusedCleanly)
 {
     const std::filesystem::path fuzz = std::filesystem::path(__FILE__).parent_path() / "../../fuzz";
     std::vector<std::filesystem::path> inputs;
-    for (const char* folder : {"crashes/exchange_reader", "corpus/exchange"}) {
+    for (const char* folder : {"crashes/exchange_reader", "corpus/exchange_reader"}) {
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(fuzz / folder, ec))
             if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
