@@ -501,7 +501,7 @@ TEST_F(ExchangeOverHost, BrokenFilesNeverCrashAndRefusalsChangeNothing)
 // imported without a crash; a refused one leaves the project as it was.
 TEST(ExchangeFuzzFindings, KeptInputsImportOrAreRefusedCleanly)
 {
-    const std::filesystem::path fuzz = std::filesystem::path(__FILE__).parent_path() / "../../fuzz";
+    const std::filesystem::path fuzz = VELTRONA_FUZZ_DIR;
     std::vector<std::filesystem::path> inputs;
     for (const char* folder : {"crashes/exchange_reader", "corpus/exchange_reader"}) {
         std::error_code ec;
