@@ -100,15 +100,15 @@ bool OpenWithDesktopViewer(const std::string& path, const std::string& anchor)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The folders that may hold the manual, each with a folder per manufacturer below it: the build
-// tree, the install tree beside the module that holds this code (lib/ -> share/) and beside the
-// program (bin/ -> share/), then the user's own.
+// The folders that may hold the manual, each with a folder per manufacturer below it: the source
+// tree of a build, the install tree beside the module that holds this code (lib/ -> share/) and
+// beside the program (bin/ -> share/), then the user's own.
 std::vector<std::filesystem::path> HelpFolders()
 {
     namespace fs = std::filesystem;
     std::vector<fs::path> folders;
-#ifdef VELTRONA_HELP_BUILD_DIR
-    folders.emplace_back(VELTRONA_HELP_BUILD_DIR);
+#ifdef VELTRONA_HELP_SOURCE_DIR
+    folders.emplace_back(VELTRONA_HELP_SOURCE_DIR);
 #endif
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&OpenWithDesktopViewer), &info) && info.dli_fname)
