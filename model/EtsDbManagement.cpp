@@ -106,16 +106,19 @@ bool OpenWithDesktopViewer(const std::string& path, const std::string& anchor)
 std::vector<std::filesystem::path> HelpFolders()
 {
     namespace fs = std::filesystem;
+    // share/veltrona/help beside the folders of the plug-in and of the program: in an installation
+    // (lib/veltrona/, bin/) and in the build tree, which mirrors it a few folders deeper.
     std::vector<fs::path> folders;
-#ifdef VELTRONA_HELP_SOURCE_DIR
-    folders.emplace_back(VELTRONA_HELP_SOURCE_DIR);
-#endif
+    auto besides = [&folders](fs::path dir) {
+        for (int up = 0; up < 4 && dir.has_relative_path(); ++up, dir = dir.parent_path())
+            folders.push_back(dir.parent_path() / "share/veltrona/help");
+    };
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&OpenWithDesktopViewer), &info) && info.dli_fname)
-        folders.push_back(fs::path(info.dli_fname).parent_path().parent_path() / "share/veltrona/help");
+        besides(fs::absolute(info.dli_fname).parent_path());
     std::error_code ec;
     if (const fs::path exe = fs::read_symlink("/proc/self/exe", ec); !ec)
-        folders.push_back(exe.parent_path().parent_path() / "share/veltrona/help");
+        besides(exe.parent_path());
     folders.push_back(fs::path(XdgDataHome()) / "veltrona/help");
     return folders;
 }

@@ -36,7 +36,9 @@ constexpr VeltronaCommand kCommands[] = {
     {"params", "FILE", "print every parameter of the gateway as UniqueNr<TAB>value, ascending",
      &CommandParams},
     {"demo", "", "print the path of the demo project, creating it on first use", &CommandDemo},
-    {"open", "[PROJECT] [--edit]", "open a project (the demo without one) in the host window", &CommandOpen},
+    {"open", "[PROJECT] [--edit] [--quit-after MS]",
+     "open a project (the demo without one) in the host window; --quit-after cancels it after MS ms",
+     &CommandOpen},
     {"export", "PROJECT FILE.xml", "write the gateway's configuration to an exchange file", &CommandExport},
     {"import", "PROJECT FILE.xml [--without-group-addresses] [--strict]",
      "replace the gateway's configuration by an exchange file's and list what was not taken; --strict "
@@ -58,16 +60,25 @@ constexpr VeltronaCommand kCommands[] = {
 void PrintUsage(std::ostream& stream)
 {
     stream << "Usage: veltrona [--catalogue FILE] COMMAND [ARGUMENTS]\n\nCommands:\n";
-    std::size_t width = 0;
-    for (const VeltronaCommand& c : kCommands)
-        width = std::max(width, c.name.size() + 1 + c.arguments.size());
+    // Each command on its line, its summary below it, folded to a terminal's width.
+    constexpr std::size_t kWidth = 80, kIndent = 6;
     for (const VeltronaCommand& c : kCommands) {
-        std::string head(c.name);
-        if (!c.arguments.empty()) {
-            head += ' ';
-            head += c.arguments;
+        stream << "  " << c.name << (c.arguments.empty() ? "" : " ") << c.arguments << "\n";
+        std::string line(kIndent, ' ');
+        std::string_view rest = c.summary;
+        while (!rest.empty()) {
+            const std::size_t space = rest.find(' ');
+            const std::string_view word = rest.substr(0, space);
+            if (line.size() > kIndent && line.size() + 1 + word.size() > kWidth) {
+                stream << line << "\n";
+                line.assign(kIndent, ' ');
+            }
+            if (line.size() > kIndent)
+                line += ' ';
+            line += word;
+            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
         }
-        stream << "  " << head << std::string(width - head.size() + 2, ' ') << c.summary << "\n";
+        stream << line << "\n";
     }
     stream << "\nOptions:\n"
               "  --catalogue FILE   use this product catalogue instead of the shipped one\n"
