@@ -541,6 +541,53 @@ private slots:
         QCOMPARE(page->Item<QComboBox>(601)->currentData().toInt(), 1);
     }
 
+    void switchStyleBindsTheTimesOfItsFunctionAndConvertsSoftTimes()
+    {
+        Project project(NextPath());
+        project.Configure([](CEtsDbManagement& m) { m.CreateGroup(1); });
+        CUIParameterDialog window(project.Device(), nullptr);
+        QVERIFY(window.Create());
+        window.show();
+        CEtsDbManagement& m = *window.GetModel();
+        CParameterDialog* page = Open(window, NodeSwitchStyle, 1);
+        auto setTime = [page](int idc, QTime t) {
+            auto* picker = page->Item<QDateTimeEdit>(idc);
+            picker->setTime(t);
+            LeaveControl(picker);
+        };
+        QVERIFY(!page->GetDlgItem(288)->isVisibleTo(page));
+
+        // Switch-off delay: the first set of numbers.
+        Choose(page->Item<QComboBox>(248), 2);
+        QVERIFY(page->GetDlgItem(288)->isVisibleTo(page));
+        QVERIFY(!page->GetDlgItem(294)->isVisibleTo(page));
+        setTime(288, QTime(0, 1, 30));
+        QCOMPARE(Group(m, 433, 1), 1);
+        QCOMPARE(Group(m, 434, 1), 30);
+        Choose(page->Item<QComboBox>(290), 1);
+        QCOMPARE(Group(m, 431, 1), 1);
+
+        // Both delays: the staircase's numbers, the on delay first.
+        Choose(page->Item<QComboBox>(248), 3);
+        QVERIFY(page->GetDlgItem(294)->isVisibleTo(page));
+        setTime(288, QTime(0, 0, 10));
+        QCOMPARE(Group(m, 414, 1), 10);
+        setTime(294, QTime(0, 2, 0));
+        QCOMPARE(Group(m, 416, 1), 2);
+        QCOMPARE(Group(m, 434, 1), 30);
+
+        // Soft on: the gateway's step values follow the time.
+        Choose(page->Item<QComboBox>(260), 1);
+        setTime(262, QTime(0, 0, 5));
+        std::uint16_t ticks = 0;
+        std::uint8_t steps = 0, correction = 0;
+        CalculateDimStepParameters(0, 0, 5, &ticks, &steps, &correction);
+        QCOMPARE(Group(m, 309, 1), 5);
+        QCOMPARE(Group(m, 319, 1), std::int32_t{ticks});
+        QCOMPARE(Group(m, 320, 1), std::int32_t{steps});
+        QCOMPARE(Group(m, 321, 1), std::int32_t{correction});
+    }
+
     void emergencyLampsOnAndOffKeepTheModelAndTheTreeInStep()
     {
         Project project(NextPath());
