@@ -302,7 +302,8 @@ std::string CUIParameterDialog::VerifyConnection(QTreeWidgetItem* node, bool che
     progress.SetInfoText(m_pModel->GetParameterString(941, ""));
     // Only the waits for the bus leave this thread; the project and the model are read here.
     progress.Start();
-    const EDeviceConnectionState result = m_pConnection->CreateLifeDeviceConnection(checkProjectId, &progress);
+    const EDeviceConnectionState result =
+        m_pConnection->CreateLifeDeviceConnection(checkProjectId, &progress);
     if (result == DeviceConnectionOk)
         progress.SetInfoText(m_pModel->GetParameterString(942, ""));
     progress.Stop();
