@@ -100,30 +100,11 @@ void CDlgParameterEffect::OnEnKillfocusEditName()
     if (!EditBoxChanged(IdName, 0, m_strName))
         return;
     Model().SetEffectName(m_nEffectNr, m_strName.toStdString());
-    QTreeWidgetItem* node = Node();
-    CPluginTreeCtrlView::SetLabelName(node, m_strName);
-    if (node && Tree()->SelectedNode() == node)
-        Main().ChangeLabelActiveTreeNode();
+    RelabelNode(Node(), m_strName);
 }
 
 void CDlgParameterEffect::OnEnKillfocusEditNumber()
 {
-    std::int32_t& number = BoundRef(IdNumber);
-    const std::int32_t old = number;
-    if (!NumberBoxChanged(IdNumber, 0, &number, 1, 64))
-        return;
-    CEtsDbManagement& m = Model();
-    // A number another effect has moves on to the next free one.
-    const int free = m.GetNextFreeKnxEffect(number);
-    if (free == 0) {
-        // Without a KNX number the effect could not be called: it keeps its own.
-        number = old;
-        SetDlgItemText(IdNumber, QString::number(old));
-        return;
-    }
-    if (free != number) {
-        number = free;
-        SetDlgItemText(IdNumber, QString::number(free));
-    }
-    m.SetKnxEffect(m_nEffectNr, number);
+    if (KnxNumberChanged(IdNumber, [this](int number) { return Model().GetNextFreeKnxEffect(number); }))
+        Model().SetKnxEffect(m_nEffectNr, BoundRef(IdNumber));
 }

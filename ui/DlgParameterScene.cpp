@@ -115,32 +115,13 @@ void CDlgParameterScene::OnEnKillfocusEditName()
     if (!EditBoxChanged(IdName, 0, m_strName))
         return;
     Model().SetSceneName(m_nSceneNr, m_strName.toStdString());
-    QTreeWidgetItem* node = Node();
-    CPluginTreeCtrlView::SetLabelName(node, m_strName);
-    if (node && Tree()->SelectedNode() == node)
-        Main().ChangeLabelActiveTreeNode();
+    RelabelNode(Node(), m_strName);
 }
 
 void CDlgParameterScene::OnEnKillfocusEditNumber()
 {
-    std::int32_t& number = BoundRef(IdNumber);
-    const std::int32_t old = number;
-    if (!NumberBoxChanged(IdNumber, 0, &number, 1, 64))
-        return;
-    CEtsDbManagement& m = Model();
-    // A number another scene has moves on to the next free one.
-    const int free = m.GetNextFreeKnxScene(number);
-    if (free == 0) {
-        // Without a KNX number the scene would cease to exist: it keeps its own.
-        number = old;
-        SetDlgItemText(IdNumber, QString::number(old));
-        return;
-    }
-    if (free != number) {
-        number = free;
-        SetDlgItemText(IdNumber, QString::number(free));
-    }
-    m.SetKnxScene(m_nSceneNr, number);
+    if (KnxNumberChanged(IdNumber, [this](int number) { return Model().GetNextFreeKnxScene(number); }))
+        Model().SetKnxScene(m_nSceneNr, BoundRef(IdNumber));
 }
 
 void CDlgParameterScene::ValueComboboxChanged(int row)

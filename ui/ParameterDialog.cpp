@@ -417,6 +417,28 @@ bool CParameterDialog::NumberBoxChanged(int idc, UniqueNr number, std::int32_t* 
     return true;
 }
 
+bool CParameterDialog::KnxNumberChanged(int idc, const std::function<int(int)>& nextFree)
+{
+    std::int32_t& number = BoundRef(idc);
+    const std::int32_t old = number;
+    if (!NumberBoxChanged(idc, 0, &number, 1, 64))
+        return false;
+    const int free = nextFree(number);
+    // Without a KNX number a scene would cease to exist and an effect could not be called.
+    if (free == 0 || free != number) {
+        number = free == 0 ? old : free;
+        SetDlgItemText(idc, QString::number(number));
+    }
+    return free != 0;
+}
+
+void CParameterDialog::RelabelNode(QTreeWidgetItem* node, const QString& name)
+{
+    CPluginTreeCtrlView::SetLabelName(node, name);
+    if (node && Tree()->SelectedNode() == node)
+        Main().ChangeLabelActiveTreeNode();
+}
+
 bool CParameterDialog::EditBoxChanged(int idc, UniqueNr number, QString& cache)
 {
     TRACE_ENTRY();

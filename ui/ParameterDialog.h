@@ -9,11 +9,13 @@
 
 #include <QTime>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 class CEtsDbManagement;
 class CPluginTreeCtrlView;
 class QKeyEvent;
+class QTreeWidgetItem;
 
 // Fills a host text that carries printf conversions: only the expected conversions (for example
 // "s" or "dd") are substituted; a text with any other conversions is replaced by the fallback,
@@ -51,6 +53,12 @@ public:
     bool NumberBoxChanged(int idc, UniqueNr number, std::int32_t* cache, std::int32_t minimum,
                           std::int32_t maximum);
     bool EditBoxChanged(int idc, UniqueNr number, QString& cache);
+    // A KNX scene or effect number typed into the bound box idc: a number that another one holds
+    // moves on to nextFree's; without a free one the old number stays. True when there is a
+    // number to store.
+    bool KnxNumberChanged(int idc, const std::function<int(int)>& nextFree);
+    // Shows a new name on the page's tree node, and in the window's caption when it is selected.
+    void RelabelNode(QTreeWidgetItem* node, const QString& name);
     // Up/Down/Page Up/Page Down in a focused number box step its number; true when consumed.
     bool TranslateNumberBoxMessage(const QKeyEvent& key, int idc, std::int32_t minimum, std::int32_t maximum);
     // Sets a device's type and keeps the emergency-lamp bookkeeping in step; false when refused.
