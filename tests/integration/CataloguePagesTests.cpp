@@ -7,6 +7,7 @@
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
 #include "product/ParameterNumbers.h"
+#include "tests/integration/ShippedCatalogue.h"
 #include "ui/DlgParameterAddressing.h"
 #include "ui/PluginTreeCtrlView.h"
 #include "ui/UiServices.h"
@@ -22,17 +23,7 @@
 
 namespace {
 
-std::shared_ptr<const CatalogueModel> ShippedCatalogue()
-{
-    static std::shared_ptr<const CatalogueModel> model = [] {
-        std::string error;
-        auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
-        if (!catalogue)
-            qFatal("%s", error.c_str());
-        return CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*catalogue)), &error);
-    }();
-    return model;
-}
+using hostproject::ShippedCatalogue;
 
 // Answers every question with the answer that goes ahead, and remembers them.
 class YesPrompt final : public IUserPrompt

@@ -5,6 +5,7 @@
 #include "host/objects/ProjectFactory.h"
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
+#include "tests/integration/ShippedCatalogue.h"
 #include "ui/DlgParameterExportImport.h"
 #include "ui/DlgQueryImportPrint.h"
 #include "ui/PluginTreeCtrlView.h"
@@ -20,17 +21,7 @@
 
 namespace {
 
-std::shared_ptr<const CatalogueModel> ShippedCatalogue()
-{
-    static std::shared_ptr<const CatalogueModel> model = [] {
-        std::string error;
-        auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
-        if (!catalogue)
-            qFatal("%s", error.c_str());
-        return CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*catalogue)), &error);
-    }();
-    return model;
-}
+using hostproject::ShippedCatalogue;
 
 // Answers the next import question by choosing an option and pressing OK (0: Cancel).
 void AnswerQuery(int option)

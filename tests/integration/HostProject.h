@@ -4,6 +4,7 @@
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
 #include "model/EtsDbManagement.h"
+#include "tests/integration/ShippedCatalogue.h"
 #include "testsupport/Scratch.h"
 
 #include <filesystem>
@@ -13,20 +14,6 @@
 #include <unistd.h>
 
 namespace hostproject {
-
-inline std::shared_ptr<const CatalogueModel> ShippedCatalogue()
-{
-    static std::shared_ptr<const CatalogueModel> model = [] {
-        std::string error;
-        auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
-        EXPECT_TRUE(catalogue) << error;
-        auto shared = std::make_shared<const Catalogue>(std::move(*catalogue));
-        auto built = CatalogueModel::Build(shared, &error);
-        EXPECT_TRUE(built) << error;
-        return built;
-    }();
-    return model;
-}
 
 class Project
 {

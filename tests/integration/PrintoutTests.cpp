@@ -7,6 +7,7 @@
 #include "model/UserPrompt.h"
 #include "plugin/UIParameterDialog.h"
 #include "product/ParameterNumbers.h"
+#include "tests/integration/ShippedCatalogue.h"
 #include "trace/TraceCapture.h"
 #include "ui/DlgParameterExportImport.h"
 #include "ui/DlgQueryImportPrint.h"
@@ -25,17 +26,7 @@
 
 namespace {
 
-std::shared_ptr<const CatalogueModel> ShippedCatalogue()
-{
-    static std::shared_ptr<const CatalogueModel> model = [] {
-        std::string error;
-        auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
-        if (!catalogue)
-            qFatal("%s", error.c_str());
-        return CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*catalogue)), &error);
-    }();
-    return model;
-}
+using hostproject::ShippedCatalogue;
 
 // Groups with and without members, devices, scenes, effects of one and of three steps, emergency lamps,
 // an association and commissioned gear.
