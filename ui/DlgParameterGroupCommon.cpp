@@ -143,24 +143,7 @@ bool CDlgParameterGroupCommon::OnInitDialog()
         m_nDeviceNr = m_nGroupNr - 32;
         SetLabelText(IdNumberLabel, GetMemberBlockUniqueNr(param::kMemberNumberCaption, 1));
         SetDlgItemText(IdNumber, QString::number(m_nDeviceNr));
-        if (m.IsMemberTypeCheckActive()) {
-            SetDlgItemText(IdTypeLabel, QString::fromStdString(m.GetLabel(LabelType)));
-            for (const auto& [value, text] : m.GetMemberTypes())
-                AddComboboxItem(IdType, value, QString::fromStdString(text));
-            m_nDeviceType = m.GetMemberType(m_nDeviceNr);
-            if (!SelectComboboxEnumValue(IdType, m_nDeviceType)) {
-                // A type the list does not know shows its number.
-                auto* combo = Item<QComboBox>(IdType);
-                if (combo) {
-                    combo->setEditable(true);
-                    combo->setCurrentIndex(-1);
-                    combo->setEditText(QString::number(m_nDeviceType));
-                }
-            }
-        } else {
-            ShowControl(IdTypeLabel, false);
-            ShowControl(IdType, false);
-        }
+        InitMemberTypeCombobox(IdType, IdTypeLabel, m_nDeviceNr, &m_nDeviceType);
     } else {
         if (m.GetAddressingMode() == 0)
             EnableControl(IdName, false);
@@ -467,23 +450,10 @@ bool CDlgParameterGroupCommon::PreTranslateMessage(const QKeyEvent& key)
 void CDlgParameterGroupCommon::OnDeviceNumberChange()
 {
     const std::int32_t old = m_nDeviceNr;
-    if (!NumberBoxChanged(IdNumber, 0, &m_nDeviceNr, 1, 64))
+    if (!MemberNumberChanged(IdNumber, &m_nDeviceNr))
         return;
-    CEtsDbManagement& m = Model();
-    if (m.IsMemberUsed(m_nDeviceNr)) {
-        QString question;
-        GetTextByNumber(965, question, "Exchange device %d and %d?");
-        question = FormatHostText(question, QStringLiteral("Exchange device %d and %d?"), "dd",
-                                  {QString::number(old), QString::number(m_nDeviceNr)});
-        if (UiServices::Prompt().Ask("Veltrona", question.toStdString(), PromptButtons::YesNo,
-                                     PromptIcon::Question) != PromptAnswer::Yes) {
-            m_nDeviceNr = old;
-            SetDlgItemText(IdNumber, QString::number(old));
-            return;
-        }
-    }
     m_nGroupNr = 32 + m_nDeviceNr;
-    m.ChangeMemberNr(old, m_nDeviceNr);
+    Model().ChangeMemberNr(old, m_nDeviceNr);
     // Rebuilding selects the device's node, which replaces this page: nothing of it is used after.
     IMainWindow& main = Main();
     const int device = m_nDeviceNr;

@@ -21,8 +21,6 @@ enum : int
     IdType = 574,
 };
 
-constexpr UniqueNr kTextExchange = 965;
-
 } // namespace
 
 CDlgParameterGroupMember::CDlgParameterGroupMember(IMainWindow& main, int deviceNr, int groupNr)
@@ -33,7 +31,6 @@ bool CDlgParameterGroupMember::OnInitDialog()
 {
     TRACE_MSG(TRACE_INFO, "MemberNr = %d", m_nDeviceNr);
     CParameterDialog::OnInitDialog();
-    CEtsDbManagement& m = Model();
     SetLabelText(IdNameLabel, GetMemberUniqueNr(param::kMemberName, m_nDeviceNr));
     if (auto* name = Item<QLineEdit>(IdName))
         name->setMaxLength(28);
@@ -47,22 +44,7 @@ bool CDlgParameterGroupMember::OnInitDialog()
         });
     SetLabelText(IdNumberLabel, GetMemberBlockUniqueNr(param::kMemberNumberCaption, m_nDeviceNr));
     SetDlgItemText(IdNumber, QString::number(m_nNumber));
-    if (m.IsMemberTypeCheckActive()) {
-        SetDlgItemText(IdTypeLabel, QString::fromStdString(m.GetLabel(LabelType)));
-        for (const auto& [value, text] : m.GetMemberTypes())
-            AddComboboxItem(IdType, value, QString::fromStdString(text));
-        m_nType = m.GetMemberType(m_nDeviceNr);
-        if (!SelectComboboxEnumValue(IdType, m_nType))
-            if (auto* combo = Item<QComboBox>(IdType)) {
-                // A type the list does not know shows its number.
-                combo->setEditable(true);
-                combo->setCurrentIndex(-1);
-                combo->setEditText(QString::number(m_nType));
-            }
-    } else {
-        ShowControl(IdTypeLabel, false);
-        ShowControl(IdType, false);
-    }
+    InitMemberTypeCombobox(IdType, IdTypeLabel, m_nDeviceNr, &m_nType);
     return true;
 }
 
@@ -104,22 +86,9 @@ void CDlgParameterGroupMember::OnEnKillfocusEditName()
 void CDlgParameterGroupMember::OnEnKillfocusEditNumber()
 {
     const std::int32_t old = m_nNumber;
-    if (!NumberBoxChanged(IdNumber, 0, &m_nNumber, 1, kMemberCount))
+    if (!MemberNumberChanged(IdNumber, &m_nNumber))
         return;
-    CEtsDbManagement& m = Model();
-    if (m.IsMemberUsed(m_nNumber)) {
-        QString question;
-        GetTextByNumber(kTextExchange, question, "Exchange device %d and %d?");
-        question = FormatHostText(question, QStringLiteral("Exchange device %d and %d?"), "dd",
-                                  {QString::number(old), QString::number(m_nNumber)});
-        if (UiServices::Prompt().Ask("Veltrona", question.toStdString(), PromptButtons::YesNo,
-                                     PromptIcon::Question) != PromptAnswer::Yes) {
-            m_nNumber = old;
-            SetDlgItemText(IdNumber, QString::number(old));
-            return;
-        }
-    }
-    m.ChangeMemberNr(old, m_nNumber);
+    Model().ChangeMemberNr(old, m_nNumber);
     m_nDeviceNr = m_nNumber;
     // Rebuilding selects the device's node, which replaces this page: nothing of it is used after.
     IMainWindow& main = Main();

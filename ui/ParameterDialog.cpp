@@ -4,6 +4,7 @@
 #include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 #include "ui/PluginTreeCtrlView.h"
+#include "ui/UiServices.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <limits>
 
 namespace {
+
+constexpr UniqueNr kTextExchangeDevices = 965;
 
 // Shows the wait cursor while a change is applied.
 class WaitCursor
@@ -477,6 +480,45 @@ bool CParameterDialog::TranslateNumberBoxMessage(const QKeyEvent& key, int idc, 
     edit->setText(QString::number(value));
     edit->selectAll();
     return true;
+}
+
+void CParameterDialog::InitMemberTypeCombobox(int idc, int labelIdc, int device, std::int32_t* cache)
+{
+    CEtsDbManagement& m = Model();
+    if (!m.IsMemberTypeCheckActive()) {
+        ShowControl(labelIdc, false);
+        ShowControl(idc, false);
+        return;
+    }
+    SetDlgItemText(labelIdc, QString::fromStdString(m.GetLabel(LabelType)));
+    for (const auto& [value, text] : m.GetMemberTypes())
+        AddComboboxItem(idc, value, QString::fromStdString(text));
+    *cache = m.GetMemberType(device);
+    if (!SelectComboboxEnumValue(idc, *cache))
+        if (auto* combo = Item<QComboBox>(idc)) {
+            combo->setEditable(true);
+            combo->setCurrentIndex(-1);
+            combo->setEditText(QString::number(*cache));
+        }
+}
+
+bool CParameterDialog::MemberNumberChanged(int idc, std::int32_t* cache)
+{
+    const std::int32_t old = *cache;
+    if (!NumberBoxChanged(idc, 0, cache, 1, kMemberCount))
+        return false;
+    if (!Model().IsMemberUsed(*cache))
+        return true;
+    QString question;
+    GetTextByNumber(kTextExchangeDevices, question, "Exchange device %d and %d?");
+    question = FormatHostText(question, QStringLiteral("Exchange device %d and %d?"), "dd",
+                              {QString::number(old), QString::number(*cache)});
+    if (UiServices::Prompt().Ask("Veltrona", question.toStdString(), PromptButtons::YesNo,
+                                 PromptIcon::Question) == PromptAnswer::Yes)
+        return true;
+    *cache = old;
+    SetDlgItemText(idc, QString::number(old));
+    return false;
 }
 
 bool CParameterDialog::ChangeMemberType(int device, int oldType, int newType)

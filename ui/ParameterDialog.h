@@ -61,6 +61,12 @@ public:
     void RelabelNode(QTreeWidgetItem* node, const QString& name);
     // Up/Down/Page Up/Page Down in a focused number box step its number; true when consumed.
     bool TranslateNumberBoxMessage(const QKeyEvent& key, int idc, std::int32_t minimum, std::int32_t maximum);
+    // The type combobox of gear device with its label, or both hidden while the type check is off; a
+    // type the list does not know shows its number.
+    void InitMemberTypeCombobox(int idc, int labelIdc, int device, std::int32_t* cache);
+    // A gear number typed into box idc: a number another gear has is taken only after the exchange
+    // question, else the box shows the old number again. True when the number is to be changed.
+    bool MemberNumberChanged(int idc, std::int32_t* cache);
     // Sets a device's type and keeps the emergency-lamp bookkeeping in step; false when refused.
     bool ChangeMemberType(int device, int oldType, int newType);
     // The change itself, after every question was answered yes.
