@@ -56,7 +56,8 @@ public:
 };
 
 // A box nobody sees: without a user interface the procedures run unchanged and cannot be cancelled.
-class CNullProgressBox final : public IProgressBox
+// Boxes that only follow some of the texts (on a terminal, in tests) override just those.
+class CNullProgressBox : public IProgressBox
 {
 public:
     bool Show(ProgressKind, std::optional<std::string>, std::optional<std::string>,

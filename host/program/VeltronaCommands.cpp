@@ -308,24 +308,13 @@ int CommandImport(CommandContext& context, std::span<const std::string> argument
 }
 
 // The printout's collection on the terminal: each section as it is collected.
-class CTerminalProgress final : public IProgressBox
+class CTerminalProgress final : public CNullProgressBox
 {
 public:
     CTerminalProgress(std::ostream& stream, std::string caption)
         : m_stream(stream), m_caption(std::move(caption))
     {}
-    bool Show(ProgressKind, std::optional<std::string>, std::optional<std::string>,
-              std::optional<std::string>, std::optional<std::string>) override
-    {
-        return true;
-    }
-    void SetRange(int) override {}
-    void Step() override {}
-    bool CheckCancel() override { return false; }
-    void SetCaption(const std::string&) override {}
-    void SetInfoText(const std::string&) override {}
     void SetInfoText2(const std::string& text) override { m_stream << m_caption << ": " << text << "\n"; }
-    void Close() override {}
 
 private:
     std::ostream& m_stream;

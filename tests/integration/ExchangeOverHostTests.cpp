@@ -16,7 +16,7 @@ const auto TempFile = testsupport::ScratchFile;
 constexpr auto Address = testsupport::GroupAddressNumber;
 
 // Records what the progress box shows.
-struct RecordingBox final : IProgressBox
+struct RecordingBox final : CNullProgressBox
 {
     bool Show(ProgressKind, std::optional<std::string> caption, std::optional<std::string>,
               std::optional<std::string>, std::optional<std::string>) override
@@ -24,11 +24,6 @@ struct RecordingBox final : IProgressBox
         captions.push_back(caption.value_or(""));
         return true;
     }
-    void SetRange(int) override {}
-    void Step() override {}
-    bool CheckCancel() override { return false; }
-    void SetCaption(const std::string&) override {}
-    void SetInfoText(const std::string&) override {}
     void SetInfoText2(const std::string& text) override { lines.push_back(text); }
     void Close() override { ++closed; }
     std::vector<std::string> captions, lines;

@@ -304,20 +304,9 @@ private slots:
 
     void progressNamesEachSectionAsItIsCollected()
     {
-        struct Recorder final : IProgressBox
+        struct Recorder final : CNullProgressBox
         {
-            bool Show(ProgressKind, std::optional<std::string>, std::optional<std::string>,
-                      std::optional<std::string>, std::optional<std::string>) override
-            {
-                return true;
-            }
-            void SetRange(int) override {}
-            void Step() override {}
-            bool CheckCancel() override { return false; }
-            void SetCaption(const std::string&) override {}
-            void SetInfoText(const std::string&) override {}
             void SetInfoText2(const std::string& text) override { texts << QString::fromStdString(text); }
-            void Close() override {}
             QStringList texts;
         };
         auto session = OpenProject();
