@@ -5,6 +5,7 @@
 #include "host/catalogue/CatalogueModel.h"
 #include "host/objects/HostSession.h"
 #include "host/objects/ProjectFactory.h"
+#include "product/ParameterNumbers.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,7 +47,7 @@ template <class F> double TimeMs(F&& f)
 // its limit, and associations on the first objects.
 void ConfigureFully(CEtsDbManagement& model)
 {
-    model.SetParameterLong(65014, 4);
+    model.SetParameterLong(param::kAddressingMode, 4);
     model.SetAddressingMode(4);
     for (int g = 1; g <= kGroupCount; ++g) {
         model.CreateGroup(g);
