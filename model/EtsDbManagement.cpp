@@ -1,6 +1,7 @@
 #include "model/EtsDbManagement.h"
 
 #include "platform/ClassRegistry.h"
+#include "platform/DataFolders.h"
 #include "product/ParameterNumbers.h"
 #include "trace/DebugTrace.h"
 
@@ -100,25 +101,22 @@ bool OpenWithDesktopViewer(const std::string& path, const std::string& anchor)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The folders that may hold the manual, each with a folder per manufacturer below it: the source
-// tree of a build, the install tree beside the module that holds this code (lib/ -> share/) and
-// beside the program (bin/ -> share/), then the user's own.
+// The folders that may hold the manual, each with a folder per manufacturer below it: the data
+// folders beside the module that holds this code (the plug-in) and beside the program, then the
+// user's own.
 std::vector<std::filesystem::path> HelpFolders()
 {
     namespace fs = std::filesystem;
-    // share/veltrona/help beside the folders of the plug-in and of the program: in an installation
-    // (lib/veltrona/, bin/) and in the build tree, which mirrors it a few folders deeper.
     std::vector<fs::path> folders;
-    auto besides = [&folders](fs::path dir) {
-        for (int up = 0; up < 4 && dir.has_relative_path(); ++up, dir = dir.parent_path())
-            folders.push_back(dir.parent_path() / "share/veltrona/help");
+    auto besides = [&folders](const fs::path& dir) {
+        for (const fs::path& data : DataFoldersBeside(dir))
+            folders.push_back(data / "help");
     };
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&OpenWithDesktopViewer), &info) && info.dli_fname)
         besides(fs::absolute(info.dli_fname).parent_path());
-    std::error_code ec;
-    if (const fs::path exe = fs::read_symlink("/proc/self/exe", ec); !ec)
-        besides(exe.parent_path());
+    if (const fs::path program = ProgramFolder(); !program.empty())
+        besides(program);
     folders.push_back(fs::path(XdgDataHome()) / "veltrona/help");
     return folders;
 }

@@ -1,5 +1,6 @@
 #include "host/catalogue/Catalogue.h"
 
+#include "platform/DataFolders.h"
 #include "product/Numbering.h"
 
 #include <algorithm>
@@ -1378,17 +1379,14 @@ std::string Catalogue::DefaultPath()
     namespace fs = std::filesystem;
     if (const char* env = std::getenv("VELTRONA_CATALOGUE"); env && *env)
         return env;
-    // Data files live in share/veltrona beside the program's folder, in an installation and in
-    // the build tree alike (whose programs sit a few folders deeper); nothing else is searched.
+    // Beside the program, then in its data folders; nothing else is searched.
     std::vector<fs::path> candidates;
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        fs::path dir = exe.parent_path();
+    if (const fs::path dir = ProgramFolder(); !dir.empty()) {
         candidates.push_back(dir / kFileName);
-        for (int up = 0; up < 4 && dir.has_relative_path(); ++up, dir = dir.parent_path())
-            candidates.push_back(dir.parent_path() / "share" / "veltrona" / kFileName);
+        for (const fs::path& data : DataFoldersBeside(dir))
+            candidates.push_back(data / kFileName);
     }
+    std::error_code ec;
     for (const fs::path& candidate : candidates) {
         if (fs::is_regular_file(candidate, ec))
             return candidate.string();

@@ -6,6 +6,7 @@
 #include "host/program/PrintToPdf.h"
 #include "host/program/VeltronaCommands.h"
 #include "platform/Clock.h"
+#include "platform/DataFolders.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -41,8 +42,8 @@ bool HaveDisplay()
 // and in the build tree alike.
 std::string PluginBeside()
 {
+    const std::filesystem::path program = ProgramFolder();
     std::error_code ec;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
     for (const auto& candidate :
          {program / "../lib/veltrona/libveltrona-plugin.so", program / "libveltrona-plugin.so"}) {
         if (std::filesystem::exists(candidate, ec))
