@@ -3,6 +3,7 @@
 #include "trace/DebugTrace.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +50,10 @@ HRESULT CXmlDom::CreateXmlDomDocument()
 {
     TRACE_ENTRY();
     m_holder = {};
+    m_lineBreaks.clear();
+    m_runs.clear();
+    m_runOfNode.clear();
+    m_lastRunNode = {};
     m_strSource.clear();
     try {
         m_pDocument = std::make_unique<pugi::xml_document>();
@@ -166,6 +171,62 @@ HRESULT CXmlDom::AddElement2Root(XmlNode child)
 
 namespace {
 
+// Texts as pugixml writes them raw: markup characters and control characters as references. A
+// carriage return in a value is written as a reference too, as a reader turns a literal one into a
+// line feed.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute)
+{
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const char* reference = nullptr;
+        char numeric[6];
+        switch (c) {
+        case '&':
+            reference = "&amp;";
+            break;
+        case '<':
+            reference = "&lt;";
+            break;
+        case '>':
+            reference = attribute ? nullptr : "&gt;";
+            break;
+        case '"':
+            reference = attribute ? "&quot;" : nullptr;
+            break;
+        case '\t':
+        case '\n':
+            if (attribute)
+                reference = c == '\t' ? "&#09;" : "&#10;";
+            break;
+        default:
+            if (c < 32) {
+                numeric[0] = '&';
+                numeric[1] = '#';
+                numeric[2] = static_cast<char>('0' + c / 10);
+                numeric[3] = static_cast<char>('0' + c % 10);
+                numeric[4] = ';';
+                numeric[5] = 0;
+                reference = numeric;
+            }
+            break;
+        }
+        if (!reference)
+            continue;
+        out.append(text.substr(begin, i - begin));
+        out.append(reference);
+        begin = i + 1;
+    }
+    out.append(text.substr(begin));
+}
+
+template <class Number> void AppendNumber(std::string& out, Number number)
+{
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
 std::string ValueText(const Variant& value)
 {
     switch (value.vt()) {
@@ -192,53 +253,99 @@ HRESULT CXmlDom::AppendValueElement(XmlNode parent, const std::string& name, con
 HRESULT CXmlDom::AppendValueElement(XmlNode parent, const std::string& name,
                                     const CXmlElementAttribute& attributes, const Variant& value)
 {
-    if (!parent) {
+    std::string* run = parent && m_pDocument && !name.empty() ? RunOf(parent) : nullptr;
+    if (!run) {
         TRACE_HR(TRACE_ERROR, E_POINTER);
         return E_POINTER;
     }
-    XmlNode element;
-    if (HRESULT hr = CreateElement(name, attributes, element); FAILED(hr))
-        return hr;
-    const std::string text = ValueText(value);
-    if (!text.empty() && !element.text().set(text.c_str())) {
-        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", name.c_str());
-        return E_FAIL;
+    *run += '<';
+    *run += name;
+    std::string attributeName, attributeValue;
+    for (int i = 0; attributes.get(i, attributeName, attributeValue) >= 0; ++i) {
+        *run += ' ';
+        *run += attributeName;
+        *run += "=\"";
+        AppendEscaped(*run, attributeValue, true);
+        *run += '"';
     }
-    return AddElement(parent, element);
+    const std::string text = ValueText(value);
+    if (text.empty()) {
+        *run += "/>";
+        return S_OK;
+    }
+    *run += '>';
+    AppendEscaped(*run, text, false);
+    *run += "</";
+    *run += name;
+    *run += '>';
+    return S_OK;
+}
+
+std::string* CXmlDom::RunOf(XmlNode parent)
+{
+    // A stretch of value elements is one run behind one placeholder node.
+    XmlNode last = parent.last_child();
+    if (!last || last != m_lastRunNode) {
+        auto found = last ? m_runOfNode.find(last.internal_object()) : m_runOfNode.end();
+        if (found == m_runOfNode.end()) {
+            last = parent.append_child(pugi::node_pcdata);
+            if (!last)
+                return nullptr;
+            found = m_runOfNode.emplace(last.internal_object(), m_runs.size()).first;
+            m_runs.emplace_back();
+        }
+        m_lastRunNode = last;
+        m_lastRun = found->second;
+    }
+    return &m_runs[m_lastRun];
 }
 
 HRESULT CXmlDom::AppendValueElement(XmlNode parent, const char* name, const char* attributeName,
                                     std::int32_t attributeValue, const Variant& value)
 {
-    if (!parent || !m_pDocument) {
+    if (!parent || !m_pDocument || !name || !*name || !attributeName || !*attributeName) {
         TRACE_HR(TRACE_ERROR, E_POINTER);
         return E_POINTER;
     }
-    XmlNode element = parent.append_child(name);
-    if (!element || !element.append_attribute(attributeName).set_value(attributeValue)) {
+    std::string* target = RunOf(parent);
+    if (!target) {
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", name);
         return E_FAIL;
     }
-    bool ok = true;
+    // Thousands of elements share their name and attribute: the tags are made once.
+    if (m_tagName != name || m_tagAttribute != attributeName) {
+        m_tagName = name;
+        m_tagAttribute = attributeName;
+        m_openTag = "<" + m_tagName + " " + m_tagAttribute + "=\"";
+        m_closeTag = "</" + m_tagName + ">";
+    }
+    std::string& run = *target;
+    run += m_openTag;
+    AppendNumber(run, attributeValue);
+    run += "\">";
+    const std::size_t textStart = run.size();
     switch (value.vt()) {
     case VT_I4:
-        ok = element.text().set(value.lVal());
+        AppendNumber(run, value.lVal());
         break;
     case VT_UI4:
-        ok = element.text().set(value.ulVal());
+        AppendNumber(run, value.ulVal());
         break;
     case VT_UI2:
-        ok = element.text().set(static_cast<unsigned int>(value.uiVal()));
+        AppendNumber(run, static_cast<unsigned>(value.uiVal()));
         break;
     case VT_BSTR:
-        ok = value.bstrVal().empty() || element.text().set(value.bstrVal().c_str());
+        AppendEscaped(run, value.bstrVal(), false);
         break;
     default:
         break;
     }
-    if (!ok) {
-        TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", name);
-        return E_FAIL;
+    if (run.size() == textStart) {
+        // No text: an empty element.
+        run.back() = '/';
+        run += '>';
+    } else {
+        run += m_closeTag;
     }
     return S_OK;
 }
@@ -308,11 +415,18 @@ bool CXmlDom::ReadXmlFile(const std::string& fileName)
         TRACE_HR_MSG(TRACE_ERROR, E_FAIL, "%s", m_strLoadError.c_str());
         return false;
     }
-    // A lone space or line break as a whole text is a value, not formatting.
-    const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single;
-    pugi::xml_parse_result result =
-        m_pDocument->load_buffer(buffer.data(), buffer.size(), options, pugi::encoding_utf8);
+    // Positions are told by line: the line breaks are noted before the parser changes the text.
+    for (const char* at = buffer.data();
+         const void* found =
+             std::memchr(at, '\n', static_cast<std::size_t>(buffer.data() + buffer.size() - at));
+         at = static_cast<const char*>(found) + 1)
+        m_lineBreaks.push_back(static_cast<std::size_t>(static_cast<const char*>(found) - buffer.data()));
+    // The document keeps its texts in the buffer, which lives as long as the document. A lone space
+    // or line break as a whole text is a value, not formatting; an element's text is kept as its value.
     m_strSource = std::move(buffer);
+    const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
+    pugi::xml_parse_result result = m_pDocument->load_buffer_inplace(m_strSource.data(), m_strSource.size(),
+                                                                     options, pugi::encoding_utf8);
     if (result)
         return true;
     const auto [line, position] = PositionOfOffset(result.offset);
@@ -329,15 +443,10 @@ std::pair<long, long> CXmlDom::PositionOfOffset(std::ptrdiff_t offset) const
     if (offset < 0)
         return {0, 0};
     const std::size_t at = std::min(static_cast<std::size_t>(offset), m_strSource.size());
-    long line = 1;
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < at; ++i) {
-        if (m_strSource[i] == '\n') {
-            ++line;
-            lineStart = i + 1;
-        }
-    }
-    return {line, static_cast<long>(at - lineStart) + 1};
+    // Line breaks before the offset, and where the offset's line starts.
+    const auto before = std::lower_bound(m_lineBreaks.begin(), m_lineBreaks.end(), at);
+    const std::size_t lineStart = before == m_lineBreaks.begin() ? 0 : *(before - 1) + 1;
+    return {static_cast<long>(before - m_lineBreaks.begin()) + 1, static_cast<long>(at - lineStart) + 1};
 }
 
 std::pair<long, long> CXmlDom::GetNodePosition(XmlNode node) const
@@ -345,34 +454,62 @@ std::pair<long, long> CXmlDom::GetNodePosition(XmlNode node) const
     return node ? PositionOfOffset(node.offset_debug()) : std::pair<long, long>{0, 0};
 }
 
-namespace {
-
-struct FileWriter final : pugi::xml_writer
+void CXmlDom::SerializeNode(std::string& out, pugi::xml_node node) const
 {
-    explicit FileWriter(std::FILE* f) : file(f) {}
-    // The writer adds no line breaks, so a carriage return is a value's: written as a reference, as
-    // a reader turns a literal one into a line feed.
-    void write(const void* data, std::size_t size) override
-    {
-        const std::string_view bytes(static_cast<const char*>(data), size);
-        std::size_t begin = 0;
-        for (std::size_t r = bytes.find('\r'); r != std::string_view::npos; r = bytes.find('\r', begin)) {
-            Put(bytes.substr(begin, r - begin));
-            Put("&#13;");
-            begin = r + 1;
+    switch (node.type()) {
+    case pugi::node_element:
+    case pugi::node_declaration: {
+        const bool declaration = node.type() == pugi::node_declaration;
+        out += declaration ? "<?" : "<";
+        out += node.name();
+        for (pugi::xml_attribute attribute : node.attributes()) {
+            out += ' ';
+            out += attribute.name();
+            out += "=\"";
+            AppendEscaped(out, attribute.value(), true);
+            out += '"';
         }
-        Put(bytes.substr(begin));
+        // A loaded element keeps its first text as its value.
+        const std::string_view value = declaration ? std::string_view{} : node.value();
+        if (declaration) {
+            out += "?>";
+        } else if (!node.first_child() && value.empty()) {
+            out += "/>";
+        } else {
+            out += '>';
+            AppendEscaped(out, value, false);
+            for (pugi::xml_node child : node.children())
+                SerializeNode(out, child);
+            out += "</";
+            out += node.name();
+            out += '>';
+        }
+        break;
     }
-    void Put(std::string_view bytes)
-    {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-            failed = true;
+    case pugi::node_pcdata: {
+        auto run = m_runOfNode.find(node.internal_object());
+        if (run != m_runOfNode.end())
+            out += m_runs[run->second];
+        else
+            AppendEscaped(out, node.value(), false);
+        break;
     }
-    std::FILE* file;
-    bool failed = false;
-};
+    default:
+        // The exchange file has no other kinds of nodes.
+        TRACE_MSG(TRACE_WARNING, "node type %d not written", static_cast<int>(node.type()));
+        break;
+    }
+}
 
-} // namespace
+void CXmlDom::Serialize(std::string& out) const
+{
+    std::size_t size = 64;
+    for (const std::string& run : m_runs)
+        size += run.size();
+    out.reserve(size + size / 8);
+    for (pugi::xml_node node : m_pDocument->children())
+        SerializeNode(out, node);
+}
 
 HRESULT CXmlDom::SaveXmlDocument(const std::string& fileName)
 {
@@ -407,9 +544,10 @@ HRESULT CXmlDom::SaveXmlDocument(const std::string& fileName)
         ::fchmod(::fileno(file), old.st_mode & 07777);
     bool written = file != nullptr;
     if (file) {
-        FileWriter writer(file);
-        m_pDocument->save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-        written = !writer.failed && std::fflush(file) == 0;
+        std::string text;
+        Serialize(text);
+        written = (text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size()) &&
+                  std::fflush(file) == 0;
         written = std::fclose(file) == 0 && written;
     }
     if (!written) {

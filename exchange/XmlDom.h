@@ -9,6 +9,7 @@
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The attribute list that travels with a new element: names and values in insertion order.
@@ -56,7 +57,8 @@ public:
     HRESULT AddElement2Root(XmlNode child);
     HRESULT AppendValueElement(XmlNode parent, const std::string& name, const Variant& value);
     // The same with one numeric attribute, without an attribute list: the form of the thousands of
-    // parameter elements of an export.
+    // parameter elements of an export. Value elements are kept as their text, not as nodes: they are
+    // written, never read back from the document.
     HRESULT AppendValueElement(XmlNode parent, const char* name, const char* attributeName,
                                std::int32_t attributeValue, const Variant& value);
     HRESULT AppendValueElement(XmlNode parent, const std::string& name,
@@ -83,12 +85,28 @@ protected:
     std::string m_strMessage;
     IUserPrompt* m_pPrompt = nullptr;
     std::unique_ptr<pugi::xml_document> m_pDocument;
-    // The loaded file's text, for positions of errors.
+    // The loaded file's text, parsed in place: the document's texts point into it.
     std::string m_strSource;
+    // Offsets of the file's line breaks, for positions of errors.
+    std::vector<std::size_t> m_lineBreaks;
     std::string m_strLoadError;
 
 private:
     // Created elements wait here until they are added; the holder never reaches a saved file.
     XmlNode Holder();
+    // The run that a value element appended to the parent goes to; null when none can be made.
+    std::string* RunOf(XmlNode parent);
+    // The document in one line, in the form pugixml writes it raw.
+    void Serialize(std::string& out) const;
+    void SerializeNode(std::string& out, pugi::xml_node node) const;
     pugi::xml_node m_holder;
+    // Value elements appended in bulk, as text: one run per stretch of them under a parent, standing
+    // behind an empty text node at their place among the parent's children.
+    std::vector<std::string> m_runs;
+    std::unordered_map<const void*, std::size_t> m_runOfNode;
+    // The run appended to last and its placeholder.
+    pugi::xml_node m_lastRunNode;
+    std::size_t m_lastRun = 0;
+    // The names and tags of the last bulk element.
+    std::string m_tagName, m_tagAttribute, m_openTag, m_closeTag;
 };

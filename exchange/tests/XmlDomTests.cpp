@@ -193,3 +193,73 @@ TEST(PreviousGenerationObjects, MapToTheCurrentNumbers)
         EXPECT_EQ(mapped ? int{*mapped} : -1, c.expected) << "ObjectNr " << c.file;
     }
 }
+
+// The document is written as pugixml writes it raw, with a carriage return as a reference: checked
+// against pugixml itself on every character, in texts and attributes, in value elements kept as text
+// and in element nodes, mixed under one parent.
+TEST(XmlDom, WritesWhatPugixmlWrites)
+{
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += static_cast<char>(c);
+    const Variant values[] = {Variant::String(every), Variant::I4(-2147483647 - 1), Variant::UI4(4294967295u),
+                              Variant::UI2(65535),    Variant::String(""),          Variant()};
+
+    CXmlDom dom;
+    ASSERT_EQ(dom.CreateXmlDomDocument(), S_OK);
+    ASSERT_EQ(dom.CreateHeader(), S_OK);
+    XmlNode root, section, inner;
+    ASSERT_EQ(dom.CreateElement("Veltrona", root), S_OK);
+    ASSERT_EQ(dom.AddElement2Root(root), S_OK);
+    ASSERT_EQ(dom.CreateChildElement(root, "Common", section), S_OK);
+    pugi::xml_document reference;
+    reference.append_child(pugi::node_declaration).append_attribute("version") = "1.0";
+    reference.first_child().append_attribute("encoding") = "UTF-8";
+    pugi::xml_node referenceRoot = reference.append_child("Veltrona");
+    referenceRoot.append_attribute("xmlns") = CXmlDom::kNamespace;
+    pugi::xml_node referenceSection = referenceRoot.append_child("Common");
+    auto text = [](const Variant& v) {
+        return v.vt() == VT_EMPTY ? std::string() : CEtsAccess::ChangeVariantToString(v);
+    };
+    int number = -3;
+    for (const Variant& value : values) {
+        // In bulk, as parameters are exported.
+        ASSERT_EQ(dom.AppendValueElement(section, "Parameter", "UniqueNr", number, value), S_OK);
+        pugi::xml_node p = referenceSection.append_child("Parameter");
+        p.append_attribute("UniqueNr") = number++;
+        if (!text(value).empty())
+            p.text() = text(value).c_str();
+        // With an attribute list, as objects are.
+        CXmlElementAttribute attributes;
+        attributes.add("ObjectNr", number);
+        attributes.add("Text", every);
+        ASSERT_EQ(dom.AppendValueElement(section, "Object", attributes, value), S_OK);
+        pugi::xml_node o = referenceSection.append_child("Object");
+        o.append_attribute("ObjectNr") = number++;
+        o.append_attribute("Text") = every.c_str();
+        if (!text(value).empty())
+            o.text() = text(value).c_str();
+        // An element node between the runs.
+        ASSERT_EQ(dom.CreateChildElement(section, "Inner", inner), S_OK);
+        referenceSection.append_child("Inner");
+    }
+    ASSERT_EQ(dom.AppendValueElement(inner, "Last", Variant::I4(1)), S_OK);
+    referenceSection.last_child().append_child("Last").text() = 1;
+
+    const std::string file = TempFile("every.xml");
+    ASSERT_EQ(dom.SaveXmlDocument(file), S_OK);
+    std::ostringstream written;
+    reference.save(written, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    std::string expected;
+    for (char c : written.str())
+        expected += c == '\r' ? std::string("&#13;") : std::string(1, c);
+    EXPECT_EQ(ReadAll(file), expected);
+
+    // And it reads back to the same values.
+    CXmlDom read;
+    ASSERT_TRUE(read.ReadXmlFile(file)) << read.GetLoadError();
+    Variant value;
+    ASSERT_EQ(read.GetNodeValue(read.GetDocumentElement().child("Common").child("Parameter"), value), S_OK);
+    EXPECT_EQ(value.bstrVal(), every);
+    std::filesystem::remove(file);
+}
