@@ -515,13 +515,22 @@ bool ProjectStore::GroupAddresses(std::int32_t main, std::int32_t middle,
 
 std::optional<GroupAddressRecord> ProjectStore::FindGroupAddress(std::int32_t address)
 {
+    // Every association read asks for its address: the rows found are kept until the tree changes.
+    if (m_foundAddressesRevision != m_revision) {
+        m_foundAddresses.clear();
+        m_foundAddressesRevision = m_revision;
+    }
+    if (auto found = m_foundAddresses.find(address); found != m_foundAddresses.end())
+        return found->second;
     StatementLease stmt = Statement("SELECT address, name FROM group_addresses WHERE address = ?");
     if (!stmt)
         return std::nullopt;
     stmt->Bind(1, std::int64_t{address});
     int rc = stmt->Step();
     if (rc == SQLITE_ROW)
-        return GroupAddressRecord{static_cast<std::int32_t>(stmt->Int(0)), stmt->Text(1)};
+        return m_foundAddresses
+            .emplace(address, GroupAddressRecord{static_cast<std::int32_t>(stmt->Int(0)), stmt->Text(1)})
+            .first->second;
     if (rc != SQLITE_DONE)
         Fail("reading a group address");
     else

@@ -181,6 +181,9 @@ private:
     std::string m_lastError;
     std::uint64_t m_generation = 0;
     std::uint64_t m_revision = 0;
+    // Group addresses found, valid for m_foundAddressesRevision.
+    std::unordered_map<std::int32_t, GroupAddressRecord> m_foundAddresses;
+    std::uint64_t m_foundAddressesRevision = ~std::uint64_t{0};
     SqliteDb m_db;
     // Prepared once per connection, keyed by the address of the SQL literal.
     std::unordered_map<const char*, SqliteStatement> m_statements;
