@@ -157,12 +157,19 @@ UniqueNr CEtsAccess::GetUniqueNumber(IEtsUIParameter* parameter) const
 
 HRESULT CEtsAccess::GetParameterValue(UniqueNr uniqueNr, Variant& value, std::int16_t* visible) const
 {
-    IEtsDeviceParameter* parameter = GetDeviceParameterPointer(uniqueNr);
-    if (!parameter)
+    const Entry* entry = FindEntry(uniqueNr);
+    if (!entry) {
+        TRACE_MSG(TRACE_ERROR, "UniqueNr = %ld not found", AsLong(uniqueNr));
         return E_FAIL;
+    }
+    IEtsDeviceParameter* parameter = entry->parameter;
     if (visible) {
         if (HRESULT hr = parameter->get_Visible(visible); FAILED(hr))
             TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
+    }
+    if (const Variant* held = HeldValue(entry)) {
+        value = *held;
+        return S_OK;
     }
     HRESULT hr = parameter->get_Value(&value);
     if (FAILED(hr))
@@ -208,13 +215,30 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
         return E_FAIL;
     }
     IEtsDeviceParameter* parameter = entry->parameter;
+    const bool heldNumber = m_holdStamp != 0 && entry->held == m_holdStamp;
+    if (heldNumber && m_holding) {
+        if (entry->heldSlot < 0) {
+            entry->heldSlot = static_cast<std::int32_t>(m_held.size());
+            m_held.emplace_back(uniqueNr, value);
+        } else {
+            m_held[static_cast<std::size_t>(entry->heldSlot)].second = value;
+        }
+        m_bModified = true;
+        return S_OK;
+    }
+    // A value the host takes replaces the held one.
+    auto taken = [&](HRESULT hr) {
+        if (heldNumber && (hr == S_OK || hr == ETS_S_PARAMETER_SET))
+            entry->heldSlot = -1;
+        return hr;
+    };
     if (m_journalStamp != 0 && entry->journaled != m_journalStamp) {
         Variant previous;
         if (SUCCEEDED(parameter->get_Value(&previous))) {
             // Writing the value a parameter holds changes nothing: nothing to record or to write.
             if (previous == value || SameNumber(previous, value)) {
                 m_bModified = true;
-                return S_OK;
+                return taken(S_OK);
             }
             m_journal.emplace_back(uniqueNr, std::move(previous));
         }
@@ -227,7 +251,35 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
         TRACE_HR_MSG(TRACE_ERROR, hr, "UniqueNr = %ld", AsLong(uniqueNr));
     }
     m_bModified = true;
-    return hr;
+    return taken(hr);
+}
+
+void CEtsAccess::HoldWrites(const std::vector<UniqueNr>& numbers)
+{
+    WriteHeldValues();
+    m_holdStamp = m_nextHoldStamp++;
+    m_holding = true;
+    for (UniqueNr n : numbers)
+        if (const Entry* entry = FindEntry(n))
+            entry->held = m_holdStamp;
+}
+
+void CEtsAccess::WriteHeldValues()
+{
+    m_holding = false;
+    // Values whose writes the host took since have no slot any more.
+    std::vector<std::pair<UniqueNr, Variant>> left;
+    for (std::size_t i = 0; i < m_held.size(); ++i) {
+        const Entry* entry = FindEntry(m_held[i].first);
+        if (entry && entry->heldSlot == static_cast<std::int32_t>(i)) {
+            entry->heldSlot = -1;
+            left.push_back(std::move(m_held[i]));
+        }
+    }
+    m_held.clear();
+    m_holdStamp = 0;
+    for (const auto& [number, value] : left)
+        SetParameterValue(number, value);
 }
 
 bool CEtsAccess::SameNumber(const Variant& number, const Variant& text)
@@ -610,7 +662,10 @@ template <class Visit> void CEtsAccess::ReadKept(const Subtree& subtree, bool de
 {
     for (const auto& [number, node] : subtree) {
         Variant value;
-        HRESULT hr = defaults ? node->ui->get_DefaultValue(&value) : node->parameter->get_Value(&value);
+        const Variant* held = defaults ? nullptr : HeldValue(node);
+        HRESULT hr = held       ? (value = *held, S_OK)
+                     : defaults ? node->ui->get_DefaultValue(&value)
+                                : node->parameter->get_Value(&value);
         if (SUCCEEDED(hr))
             visit(number, std::move(value));
         else

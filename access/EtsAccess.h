@@ -51,6 +51,14 @@ public:
     // A number and a text that is the same number in plain decimals.
     static bool SameNumber(const Variant& number, const Variant& text);
     std::vector<std::pair<UniqueNr, Variant>> EndJournal();
+    // From HoldWrites on, writes of the given numbers are held back: the host keeps its value, and
+    // reads through this class see the held one. After StopHolding, writes go to the host again, and a
+    // held value stays until a write of its number succeeds; WriteHeldValues writes those left, in the
+    // order they were first held, and ends the hold. So a reset followed by a file's values writes
+    // each value the file brings once, and the reset's value only where the host refuses the file's.
+    void HoldWrites(const std::vector<UniqueNr>& numbers);
+    void StopHolding() { m_holding = false; }
+    void WriteHeldValues();
     std::int32_t GetParameterLong(UniqueNr uniqueNr, std::int32_t defaultValue) const;
     HRESULT SetParameterLong(UniqueNr uniqueNr, std::int32_t value);
     HRESULT SetParameterString(UniqueNr uniqueNr, std::string_view text);
@@ -147,7 +155,17 @@ private:
         mutable std::uint32_t journaled = 0;
         // The position of the parameter's subtree in m_subtrees, once walked in full.
         mutable std::int32_t subtree = kUnknown;
+        // The hold that holds the parameter's writes back, and the place of its held value in m_held.
+        mutable std::uint32_t held = 0;
+        mutable std::int32_t heldSlot = -1;
     };
+    // The held value of an entry of the running hold, or null.
+    const Variant* HeldValue(const Entry* entry) const
+    {
+        return m_holdStamp != 0 && entry->held == m_holdStamp && entry->heldSlot >= 0
+                   ? &m_held[static_cast<std::size_t>(entry->heldSlot)].second
+                   : nullptr;
+    }
     static constexpr UniqueNr kDirectLimit = 1 << 17;
     const Entry* FindEntry(UniqueNr uniqueNr) const;
     void AddEntry(UniqueNr uniqueNr, Entry entry);
@@ -161,6 +179,10 @@ private:
     std::uint32_t m_journalStamp = 0; // 0: no journal runs
     std::uint32_t m_nextJournalStamp = 1;
     std::vector<std::pair<UniqueNr, Variant>> m_journal;
+    std::uint32_t m_holdStamp = 0; // 0: no hold
+    std::uint32_t m_nextHoldStamp = 1;
+    bool m_holding = false;
+    std::vector<std::pair<UniqueNr, Variant>> m_held;
 
 protected:
     bool m_bModified = false;

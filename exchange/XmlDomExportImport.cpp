@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 std::optional<std::uint16_t> MapPreviousObjectNr(std::int32_t n,
@@ -337,13 +338,63 @@ std::string CXmlDomExportImport::GetNotTakenText(std::size_t limit) const
     return text;
 }
 
+namespace {
+
+const std::string kUniqueNr = "UniqueNr";
+
+// The number of a parameter element whose first attribute is UniqueNr with up to nine digits, as an
+// export writes it; anything else is left to the attribute rules.
+bool PlainUniqueNr(XmlNode element, std::int32_t& number)
+{
+    const pugi::xml_attribute first = element.first_attribute();
+    if (!first || std::strcmp(first.name(), "UniqueNr") != 0)
+        return false;
+    const char* digits = first.value();
+    std::int32_t value = 0;
+    int count = 0;
+    for (; digits[count] >= '0' && digits[count] <= '9'; ++count) {
+        if (count == 9)
+            return false;
+        value = value * 10 + (digits[count] - '0');
+    }
+    if (count == 0 || digits[count] != 0)
+        return false;
+    number = value;
+    return true;
+}
+
+// A value text as the variant the host takes it as: a decimal in the form an export writes as a
+// number (the host makes the same text of it for a text parameter), anything else as the text.
+Variant ValueOfText(std::string_view text)
+{
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && (digits.size() > 1 || negative)))
+        return Variant::String(text);
+    std::int64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return Variant::String(text);
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value >= INT32_MIN && value <= INT32_MAX)
+        return Variant::I4(static_cast<std::int32_t>(value));
+    if (value > 0 && value <= UINT32_MAX)
+        return Variant::UI4(static_cast<std::uint32_t>(value));
+    return Variant::String(text);
+}
+
+} // namespace
+
 bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, PlannedSection& planned)
 {
     for (XmlNode child : section.children()) {
         if (child.type() != pugi::node_element || std::string_view(child.name()) != "Parameter")
             continue;
         std::int32_t number = 0;
-        if (GetNodeValueAttribute(child, "UniqueNr", &number) != S_OK) {
+        if (!PlainUniqueNr(child, number) && GetNodeValueAttribute(child, kUniqueNr, &number) != S_OK) {
             NotTaken(child, "a Parameter without a valid UniqueNr");
             continue;
         }
@@ -502,7 +553,7 @@ void CXmlDomExportImport::MemberPass()
             m_model.SetMemberAssigned(m, true);
 }
 
-void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
+void CXmlDomExportImport::ApplyObjects(const PlannedSection& section, bool inPlace)
 {
     if (m_nFileFormat < 3) {
         const std::int32_t a = m_model.GetParameterLong(param::kAckDeviceState, 0),
@@ -525,7 +576,21 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
             map.emplace(*number, object.record);
     }
     std::string failures;
-    m_model.SetDeviceObjectAssociations(map, &failures);
+    if (inPlace) {
+        m_model.ReplaceDeviceObjectAssociations(map, &failures);
+    } else {
+        m_model.SetDeviceObjectAssociations(map, &failures);
+        AddHiddenObjectFailures(map, failures);
+    }
+    if (!failures.empty()) {
+        if (!m_strFailures.empty())
+            m_strFailures += ", ";
+        m_strFailures += failures;
+    }
+}
+
+void CXmlDomExportImport::AddHiddenObjectFailures(const ObjectAssociationMap& map, std::string& failures)
+{
     // Addresses of an object the configuration does not show cannot be associated either.
     std::set<std::uint16_t> visible;
     ComPtr<IEtsCollection<IEtsCommObject>> list;
@@ -546,11 +611,6 @@ void CXmlDomExportImport::ApplyObjects(const PlannedSection& section)
         if (!failures.empty())
             failures += ", ";
         failures += std::to_string(number) + ":" + record.addresses;
-    }
-    if (!failures.empty()) {
-        if (!m_strFailures.empty())
-            m_strFailures += ", ";
-        m_strFailures += failures;
     }
 }
 
@@ -588,7 +648,23 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         return false;
     const std::vector<PlannedSection>& plan = m_plan;
 
-    m_model.ResetAllParameters(false);
+    // A reset whose values the file replaces need not write them, and objects whose settings a reset
+    // would give back can stay as they are: done so when the flags a reset leaves are known without
+    // it. The end is the same as after a reset and the file's values.
+    const auto objectSectionCount = std::count_if(
+        plan.begin(), plan.end(), [](const PlannedSection& section) { return section.objects; });
+    const bool inPlace = m_bInPlace && objectSectionCount <= 1 && m_model.NonStandardObjectsListed();
+    if (inPlace) {
+        std::vector<UniqueNr> numbers;
+        for (const PlannedSection& section : plan)
+            for (const auto& value : section.values)
+                numbers.push_back(value.first);
+        m_model.HoldWrites(numbers);
+        m_model.ResetParameterValues();
+        m_model.StopHolding();
+    } else {
+        m_model.ResetAllParameters(false);
+    }
     if (m_nFileFormat < 3) {
         m_model.SetParameterLong(param::kAddressingMode, 2);
     }
@@ -610,7 +686,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         ShowSection(section.name);
         for (const auto& [number, text] : section.values) {
             TRACE_MSG(TRACE_INFO, "Parameter %ld: `%.200s'", static_cast<long>(number), text.data());
-            HRESULT hr = m_model.SetParameterValue(number, Variant::String(text));
+            HRESULT hr = m_model.SetParameterValue(number, ValueOfText(text));
             if (hr == S_OK || hr == ETS_S_PARAMETER_SET)
                 continue;
             // The host has traced why; the import goes on with the next value.
@@ -619,10 +695,15 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
                                  " is refused");
         }
     }
+    // The reset's values for what the host refused of the file's.
+    if (inPlace)
+        m_model.WriteHeldValues();
     for (const PlannedSection* section : objectSections) {
         ShowSection(section->name);
-        ApplyObjects(*section);
+        ApplyObjects(*section, inPlace);
     }
+    if (inPlace && objectSections.empty())
+        m_model.ReplaceDeviceObjectAssociations({}, nullptr);
     m_model.LoadBufferedParameters();
     if (m_nFileFormat < 3)
         MemberPass();

@@ -51,6 +51,10 @@ public:
     // false when the file is refused. ImportXmlFile runs it first.
     bool ReadImportFile(const std::string& fileName, bool withGroupAddresses);
     bool CheckDeviceApplicationInfos(XmlNode root);
+    // Whether an import may write in place (the default): the reset then writes only what the file
+    // does not bring, and objects keep what the file gives them again. Off, everything is reset
+    // first. Both end the same.
+    void SetInPlace(bool inPlace) { m_bInPlace = inPlace; }
 
     // 0 before a check, 2 previous generation, 3 current.
     std::uint8_t GetFileFormat() const { return m_nFileFormat; }
@@ -98,7 +102,9 @@ private:
     bool PlanImport(XmlNode root, bool withGroupAddresses, std::vector<PlannedSection>& plan);
     bool GetNodeDependentValueElements(XmlNode section, PlannedSection& planned);
     bool GetObjectAssociationsElements(XmlNode objects, bool withGroupAddresses, PlannedSection& planned);
-    void ApplyObjects(const PlannedSection& section);
+    // Associations after every parameter; in place: see ImportXmlFile.
+    void ApplyObjects(const PlannedSection& section, bool inPlace);
+    void AddHiddenObjectFailures(const ObjectAssociationMap& map, std::string& failures);
     void MemberPass();
     // An entry of the file that is not taken: traced, and listed for the user.
     void NotTaken(XmlNode where, const std::string& what);
@@ -110,6 +116,7 @@ private:
     IProgressBox* m_pProgress;
     IExchangeView* m_pView;
     std::uint8_t m_nFileFormat = 0;
+    bool m_bInPlace = true;
     std::string m_strError;
     std::string m_strFailures;
     std::vector<std::string> m_notTaken;

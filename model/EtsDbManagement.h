@@ -243,12 +243,21 @@ public:
     // failures (may be null) receives what could not be associated, "object:address" separated by ", ".
     void SetDeviceObjectAssociations(const ObjectAssociationMap& map, std::string* failures);
     void DeleteDeviceObjectAssociations();
+    // True when every object whose priority or flags differ from its standard is in the list of
+    // non-standard objects: then the flags a reset leaves are known without the reset.
+    bool NonStandardObjectsListed();
+    // The objects as a reset and SetDeviceObjectAssociations(map) leave them, for parameters already
+    // written, in place: settings and associations the map keeps are not touched. Only valid while
+    // NonStandardObjectsListed holds. The addresses of objects that are not shown are failures too.
+    void ReplaceDeviceObjectAssociations(const ObjectAssociationMap& map, std::string* failures);
     bool CanChangeValueAfterCheckObjectAssociations(UniqueNr uniqueNr);
     bool CanChangeValueAfterCheckObjectAssociations(const std::vector<UniqueNr>& uniqueNrs);
     const std::vector<std::int32_t>& GetNonStandardObjects() const { return m_listNonStandardObjects; }
 
     // Back to a fresh device; the progress (may be null) shows the stages.
     void ResetAllParameters(bool createFirstGroup, IProgress* progress = nullptr);
+    // The parameter values of that reset alone: objects keep their flags and associations.
+    void ResetParameterValues(IProgress* progress = nullptr);
 
     // Confirmations and emergency predicates.
     bool ConfirmDeletingAssociations();

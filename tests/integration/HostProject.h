@@ -48,13 +48,18 @@ public:
         return model;
     }
 
-    // Every stored parameter value, object setting and association of the device, as text.
+    // Every stored parameter value, object setting and association of the device, and the project's
+    // group addresses, as text.
     std::string Store()
     {
         ProjectStore& store = m_session->Store();
         std::vector<DeviceRecord> devices;
         store.Devices(devices);
         std::ostringstream out;
+        std::vector<GroupAddressRecord> groupAddresses;
+        store.GroupAddresses(groupAddresses);
+        for (const GroupAddressRecord& a : groupAddresses)
+            out << "A" << a.address << ":" << a.name << "\n";
         for (const DeviceRecord& d : devices) {
             std::vector<StoredParameter> values;
             store.ParameterValues(d.id, values);
@@ -63,7 +68,8 @@ public:
             std::vector<ObjectRecord> objects;
             store.Objects(d.id, objects);
             for (const ObjectRecord& o : objects) {
-                out << "O" << o.number << ":" << o.text << "," << o.priority;
+                out << "O" << o.number << ":" << o.text << "," << o.priority << "," << int{o.flags} << ","
+                    << o.datapointMain << "." << o.datapointSub;
                 std::vector<std::int32_t> addresses;
                 store.Associations(d.id, o.number, addresses);
                 for (std::int32_t a : addresses)
