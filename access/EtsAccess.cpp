@@ -220,6 +220,7 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
         if (entry->heldSlot < 0) {
             entry->heldSlot = static_cast<std::int32_t>(m_held.size());
             m_held.emplace_back(uniqueNr, value);
+            ++m_heldLeft;
         } else {
             m_held[static_cast<std::size_t>(entry->heldSlot)].second = value;
         }
@@ -228,8 +229,10 @@ HRESULT CEtsAccess::SetParameterValue(UniqueNr uniqueNr, const Variant& value)
     }
     // A value the host takes replaces the held one.
     auto taken = [&](HRESULT hr) {
-        if (heldNumber && (hr == S_OK || hr == ETS_S_PARAMETER_SET))
+        if (heldNumber && entry->heldSlot >= 0 && (hr == S_OK || hr == ETS_S_PARAMETER_SET)) {
             entry->heldSlot = -1;
+            --m_heldLeft;
+        }
         return hr;
     };
     if (m_journalStamp != 0 && entry->journaled != m_journalStamp) {
@@ -269,14 +272,17 @@ void CEtsAccess::WriteHeldValues()
     m_holding = false;
     // Values whose writes the host took since have no slot any more.
     std::vector<std::pair<UniqueNr, Variant>> left;
-    for (std::size_t i = 0; i < m_held.size(); ++i) {
-        const Entry* entry = FindEntry(m_held[i].first);
-        if (entry && entry->heldSlot == static_cast<std::int32_t>(i)) {
-            entry->heldSlot = -1;
-            left.push_back(std::move(m_held[i]));
+    if (m_heldLeft > 0) {
+        for (std::size_t i = 0; i < m_held.size(); ++i) {
+            const Entry* entry = FindEntry(m_held[i].first);
+            if (entry && entry->heldSlot == static_cast<std::int32_t>(i)) {
+                entry->heldSlot = -1;
+                left.push_back(std::move(m_held[i]));
+            }
         }
     }
     m_held.clear();
+    m_heldLeft = 0;
     m_holdStamp = 0;
     for (const auto& [number, value] : left)
         SetParameterValue(number, value);

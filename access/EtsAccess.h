@@ -183,6 +183,7 @@ private:
     std::uint32_t m_nextHoldStamp = 1;
     bool m_holding = false;
     std::vector<std::pair<UniqueNr, Variant>> m_held;
+    std::size_t m_heldLeft = 0; // held values no write of their number has replaced
 
 protected:
     bool m_bModified = false;

@@ -291,14 +291,18 @@ HRESULT CHostCommObject::get_StandardObject(IEtsStandardCommObject** standard)
 {
     if (!standard)
         return E_POINTER;
-    return HandOut(MakeComObject<CHostStandardCommObject>(m_context->ModelPtr(), m_object), standard);
+    if (!m_standard)
+        m_standard = MakeComObject<CHostStandardCommObject>(m_context->ModelPtr(), m_object);
+    return m_standard.CopyTo(standard);
 }
 
 HRESULT CHostCommObject::get_Associations(IEtsAssociations** associations)
 {
     if (!associations)
         return E_POINTER;
-    return HandOut(MakeComObject<CHostAssociations>(m_context, m_object), associations);
+    if (!m_associations)
+        m_associations = MakeComObject<CHostAssociations>(m_context, m_object);
+    return m_associations.CopyTo(associations);
 }
 
 HRESULT CHostCommObject::get_DatapointType(IEtsDatapointType** type)
@@ -378,12 +382,13 @@ HRESULT CHostCommObject::put_DatapointSubtype(IEtsDatapointSubtype* subtype)
 
 ComPtr<IEtsCommObject> CommObjectItems::Item(std::size_t object)
 {
-    if (m_items.empty())
-        m_items.resize(m_context->Model().ObjectCount());
-    ComPtr<IEtsCommObject>& slot = m_items[object];
-    if (!slot)
-        slot = MakeComObject<CHostCommObject>(m_context, object);
-    return slot;
+    // All are made at the first use, in catalogue order, as neighbours in memory.
+    if (m_items.empty()) {
+        m_items.reserve(m_context->Model().ObjectCount());
+        for (std::size_t o = 0; o < m_context->Model().ObjectCount(); ++o)
+            m_items.push_back(MakeComObject<CHostCommObject>(m_context, o));
+    }
+    return m_items[object];
 }
 
 ComPtr<IEtsCollection<IEtsCommObject>> MakeCommObjectList(const std::shared_ptr<CommObjectItems>& items,

@@ -95,9 +95,12 @@ private:
     template <class Read> HRESULT Peek(Read read) const;
     std::shared_ptr<DeviceContext> m_context;
     std::size_t m_object;
+    // The catalogue's object and the object's associations never change: one host object each.
+    ComPtr<IEtsStandardCommObject> m_standard;
+    ComPtr<IEtsAssociations> m_associations;
 };
 
-// The host objects of a device's communication objects, made on first use and shared by every list
+// The host objects of a device's communication objects, made together on first use and shared by every list
 // of them (walks over all objects are the hot path of many operations).
 class CommObjectItems
 {

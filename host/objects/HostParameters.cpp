@@ -256,10 +256,16 @@ HRESULT CHostDeviceParameter::get_ConditionValue(Variant* value)
 ComPtr<IEtsCollection<IEtsDeviceParameter>>
 MakeDeviceParameterList(const std::shared_ptr<DeviceContext>& context)
 {
-    auto factory = [context](std::size_t position) -> ComPtr<IEtsDeviceParameter> {
-        return MakeComObject<CHostDeviceParameter>(context, position);
-    };
+    // Made all at once, in catalogue order: walks over thousands of parameters then read them from
+    // neighbouring memory instead of wherever each one happened to be made.
     auto model = context->ModelPtr();
+    std::vector<ComPtr<IEtsDeviceParameter>> parameters;
+    parameters.reserve(model->ParameterCount());
+    for (std::size_t position = 0; position < model->ParameterCount(); ++position)
+        parameters.push_back(MakeComObject<CHostDeviceParameter>(context, position));
+    auto factory = [parameters = std::move(parameters)](std::size_t position) {
+        return parameters[position];
+    };
     auto finder = [model](std::int64_t uniqueNr) {
         return model->PositionOf(uniqueNr);
     };
