@@ -310,14 +310,15 @@ HRESULT CHostCommObject::get_DatapointType(IEtsDatapointType** type)
     if (!type)
         return E_POINTER;
     *type = nullptr;
-    ObjectRecord record;
-    if (HRESULT hr = m_context->GetObject(m_object, &record); FAILED(hr))
+    const ObjectRecord* record = nullptr;
+    if (HRESULT hr = m_context->PeekObject(m_object, &record); FAILED(hr))
         return hr;
-    if (record.datapointMain < 0)
+    if (record->datapointMain < 0)
         return S_FALSE;
-    const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(record.datapointMain);
-    DatapointTypeEntry bare{record.datapointMain, {}, {}};
-    return HandOut(MakeComObject<CHostDatapointType>(entry ? *entry : bare), type);
+    if (const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(record->datapointMain))
+        return HandOut(MakeComObject<CHostDatapointType>(m_context->ModelPtr(), *entry), type);
+    return HandOut(MakeComObject<CHostDatapointType>(DatapointTypeEntry{record->datapointMain, {}, {}}),
+                   type);
 }
 
 HRESULT CHostCommObject::put_DatapointType(IEtsDatapointType* type)
@@ -342,15 +343,15 @@ HRESULT CHostCommObject::get_DatapointSubtype(IEtsDatapointSubtype** subtype)
     if (!subtype)
         return E_POINTER;
     *subtype = nullptr;
-    ObjectRecord record;
-    if (HRESULT hr = m_context->GetObject(m_object, &record); FAILED(hr))
+    const ObjectRecord* record = nullptr;
+    if (HRESULT hr = m_context->PeekObject(m_object, &record); FAILED(hr))
         return hr;
-    if (record.datapointMain < 0 || record.datapointSub < 0)
+    if (record->datapointMain < 0 || record->datapointSub < 0)
         return S_FALSE;
-    DatapointSubtypeEntry found{record.datapointSub, {}};
-    if (const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(record.datapointMain)) {
+    DatapointSubtypeEntry found{record->datapointSub, {}};
+    if (const DatapointTypeEntry* entry = m_context->Model().FindDatapointType(record->datapointMain)) {
         for (const DatapointSubtypeEntry& s : entry->subtypes) {
-            if (s.number == record.datapointSub)
+            if (s.number == record->datapointSub)
                 found = s;
         }
     }

@@ -304,7 +304,7 @@ HRESULT CHostDatapointType::get_Number(std::int32_t* number)
 {
     if (!number)
         return E_POINTER;
-    *number = m_entry.number;
+    *number = m_entry->number;
     return S_OK;
 }
 
@@ -312,7 +312,7 @@ HRESULT CHostDatapointType::get_Name(std::string* name)
 {
     if (!name)
         return E_POINTER;
-    *name = m_entry.name;
+    *name = m_entry->name;
     return S_OK;
 }
 
@@ -324,7 +324,7 @@ HRESULT CHostDatapointType::get_Subtypes(IEtsCollection<IEtsDatapointSubtype>** 
     if (!m_subtypes) {
         std::vector<ComPtr<IEtsDatapointSubtype>> items;
         std::vector<std::int64_t> keys;
-        for (const DatapointSubtypeEntry& s : m_entry.subtypes) {
+        for (const DatapointSubtypeEntry& s : m_entry->subtypes) {
             items.push_back(MakeComObject<CHostDatapointSubtype>(s));
             keys.push_back(s.number);
         }
@@ -393,13 +393,16 @@ HRESULT CHostProject::get_DatapointTypes(IEtsCollection<IEtsDatapointType>** typ
     const auto& entries = m_model->Source().DatapointTypes();
     if (entries.empty())
         return S_FALSE;
-    std::vector<ComPtr<IEtsDatapointType>> items;
-    std::vector<std::int64_t> keys;
-    for (const DatapointTypeEntry& t : entries) {
-        items.push_back(MakeComObject<CHostDatapointType>(t));
-        keys.push_back(t.number);
+    if (!m_types) {
+        std::vector<ComPtr<IEtsDatapointType>> items;
+        std::vector<std::int64_t> keys;
+        for (const DatapointTypeEntry& t : entries) {
+            items.push_back(MakeComObject<CHostDatapointType>(m_model, t));
+            keys.push_back(t.number);
+        }
+        m_types = MakeHostList(std::move(items), "ID", std::move(keys));
     }
-    return MakeHostList(std::move(items), "ID", std::move(keys)).CopyTo(types);
+    return m_types.CopyTo(types);
 }
 
 HRESULT CHostProject::get_Manufacturers(IEtsCollection<IEtsManufacturer>** manufacturers)

@@ -136,14 +136,21 @@ private:
 class CHostDatapointType final : public ComObject<IEtsDatapointType>
 {
 public:
-    explicit CHostDatapointType(DatapointTypeEntry entry) : m_entry(std::move(entry)) {}
+    // A catalogue's type, read where the model keeps it.
+    CHostDatapointType(std::shared_ptr<const CatalogueModel> model, const DatapointTypeEntry& entry)
+        : m_model(std::move(model)), m_entry(&entry)
+    {}
+    // A type the catalogue does not know.
+    explicit CHostDatapointType(DatapointTypeEntry entry) : m_own(std::move(entry)), m_entry(&m_own) {}
     HRESULT get_Number(std::int32_t* number) override;
     HRESULT get_Name(std::string* name) override;
     // Queried with "$(ID)=n".
     HRESULT get_Subtypes(IEtsCollection<IEtsDatapointSubtype>** subtypes) override;
 
 private:
-    DatapointTypeEntry m_entry;
+    std::shared_ptr<const CatalogueModel> m_model;
+    DatapointTypeEntry m_own;
+    const DatapointTypeEntry* m_entry;
     ComPtr<IEtsCollection<IEtsDatapointSubtype>> m_subtypes;
 };
 
@@ -174,4 +181,6 @@ public:
 private:
     std::shared_ptr<ProjectStore> m_store;
     std::shared_ptr<const CatalogueModel> m_model;
+    // The catalogue's types never change: one list for the session.
+    ComPtr<IEtsCollection<IEtsDatapointType>> m_types;
 };
