@@ -220,13 +220,6 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute)
     out.append(text.substr(begin));
 }
 
-template <class Number> void AppendNumber(std::string& out, Number number)
-{
-    char digits[16];
-    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    out.append(digits, static_cast<std::size_t>(end - digits));
-}
-
 std::string ValueText(const Variant& value)
 {
     switch (value.vt()) {
@@ -313,40 +306,57 @@ HRESULT CXmlDom::AppendValueElement(XmlNode parent, const char* name, const char
         return E_FAIL;
     }
     // Thousands of elements share their name and attribute: the tags are made once.
-    if (m_tagName != name || m_tagAttribute != attributeName) {
+    if (std::strcmp(name, m_tagName.c_str()) != 0 ||
+        std::strcmp(attributeName, m_tagAttribute.c_str()) != 0) {
         m_tagName = name;
         m_tagAttribute = attributeName;
         m_openTag = "<" + m_tagName + " " + m_tagAttribute + "=\"";
         m_closeTag = "</" + m_tagName + ">";
     }
     std::string& run = *target;
-    run += m_openTag;
-    AppendNumber(run, attributeValue);
-    run += "\">";
-    const std::size_t textStart = run.size();
+    // Tags and numbers are written in place; only a text value is appended on its own.
+    const std::size_t start = run.size();
+    run.resize(start + m_openTag.size() + m_closeTag.size() + 2 * 11 + 2);
+    char* at = run.data() + start;
+    char* const end = run.data() + run.size();
+    auto put = [&](const std::string& text) {
+        std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    };
+    put(m_openTag);
+    at = std::to_chars(at, end, attributeValue).ptr;
+    *at++ = '"';
+    *at++ = '>';
+    const char* const textStart = at;
     switch (value.vt()) {
     case VT_I4:
-        AppendNumber(run, value.lVal());
+        at = std::to_chars(at, end, value.lVal()).ptr;
         break;
     case VT_UI4:
-        AppendNumber(run, value.ulVal());
+        at = std::to_chars(at, end, value.ulVal()).ptr;
         break;
     case VT_UI2:
-        AppendNumber(run, static_cast<unsigned>(value.uiVal()));
+        at = std::to_chars(at, end, static_cast<unsigned>(value.uiVal())).ptr;
         break;
     case VT_BSTR:
-        AppendEscaped(run, value.bstrVal(), false);
+        if (!value.bstrVal().empty()) {
+            run.resize(static_cast<std::size_t>(at - run.data()));
+            AppendEscaped(run, value.bstrVal(), false);
+            run += m_closeTag;
+            return S_OK;
+        }
         break;
     default:
         break;
     }
-    if (run.size() == textStart) {
+    if (at == textStart) {
         // No text: an empty element.
-        run.back() = '/';
-        run += '>';
+        at[-1] = '/';
+        *at++ = '>';
     } else {
-        run += m_closeTag;
+        put(m_closeTag);
     }
+    run.resize(static_cast<std::size_t>(at - run.data()));
     return S_OK;
 }
 

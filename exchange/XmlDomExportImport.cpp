@@ -390,8 +390,9 @@ Variant ValueOfText(std::string_view text)
 
 bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, PlannedSection& planned)
 {
-    for (XmlNode child : section.children()) {
-        if (child.type() != pugi::node_element || std::string_view(child.name()) != "Parameter")
+    // Walked by sibling: each step of pugixml's iterator is three calls into the library.
+    for (XmlNode child = section.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || std::strcmp(child.name(), "Parameter") != 0)
             continue;
         std::int32_t number = 0;
         if (!PlainUniqueNr(child, number) && GetNodeValueAttribute(child, kUniqueNr, &number) != S_OK) {
@@ -405,7 +406,7 @@ bool CXmlDomExportImport::GetNodeDependentValueElements(XmlNode section, Planned
             continue;
         }
         // The text stays in the document until the import ends.
-        const std::string_view text = child.text().get();
+        const std::string_view text = child.child_value();
         if (text.size() > kMaxValueLength) {
             NotTaken(child, "parameter " + std::to_string(number) + ": a value of " +
                                 std::to_string(text.size()) + " bytes (at most " +

@@ -130,10 +130,8 @@ void CDebugTrace::SetChannel(Channel channel)
     m_channelOn = static_cast<bool>(m_channel);
 }
 
-bool CDebugTrace::IsActive(std::int32_t level) const
+bool CDebugTrace::IsActiveAtLevel(std::int32_t level) const
 {
-    if (!m_channelOn.load(std::memory_order_relaxed) && !m_sinkOn.load(std::memory_order_relaxed))
-        return false;
     std::lock_guard lock(m_mutex);
     if (m_channel)
         return true;
