@@ -655,12 +655,20 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
     const auto objectSectionCount = std::count_if(
         plan.begin(), plan.end(), [](const PlannedSection& section) { return section.objects; });
     const bool inPlace = m_bInPlace && objectSectionCount <= 1 && m_model.NonStandardObjectsListed();
+    // However the import ends, no write stays held back.
+    struct HoldEnd
+    {
+        CEtsDbManagement& model;
+        ~HoldEnd() { model.WriteHeldValues(); }
+    };
+    std::optional<HoldEnd> holdEnd;
     if (inPlace) {
         std::vector<UniqueNr> numbers;
         for (const PlannedSection& section : plan)
             for (const auto& value : section.values)
                 numbers.push_back(value.first);
         m_model.HoldWrites(numbers);
+        holdEnd.emplace(HoldEnd{m_model});
         m_model.ResetParameterValues();
         m_model.StopHolding();
     } else {

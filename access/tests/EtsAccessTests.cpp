@@ -283,6 +283,39 @@ TEST_F(EtsAccessTest, TheJournalRecordsFirstChangesOnlyAndSkipsWritesOfTheHeldVa
     EXPECT_TRUE(access->EndJournal().empty());
 }
 
+// Held writes stay away from the host while reads see them; afterwards a value the host takes
+// replaces the held one, and the held one is written where the host refuses or nothing came.
+TEST_F(EtsAccessTest, HeldWritesReachTheHostOnlyWhereNothingReplacedThem)
+{
+    for (UniqueNr n : {20, 21, 22, 23})
+        device->AddInteger(n, 1);
+    device->AddInteger(65015, 0);
+    auto access = Load();
+    access->HoldWrites({20, 21, 22, 4711});
+    EXPECT_EQ(access->SetParameterLong(20, 7), S_OK);
+    EXPECT_EQ(access->SetParameterLong(21, 7), S_OK);
+    EXPECT_EQ(access->SetParameterLong(21, 8), S_OK);
+    EXPECT_EQ(access->SetParameterLong(23, 7), S_OK);
+    EXPECT_EQ((*device)[20].writes, 0);
+    EXPECT_EQ((*device)[23].value, Variant::I4(7)) << "a number not held is written at once";
+    EXPECT_EQ(access->GetParameterLong(21, 0), 8) << "reads see the held value";
+    EXPECT_EQ(access->GetParameterLong(22, 0), 1) << "nothing held: the host's value";
+    access->StopHolding();
+
+    EXPECT_EQ(access->SetParameterLong(20, 9), S_OK);
+    (*device)[21].putResult = ETS_E_OUT_OF_RANGE;
+    EXPECT_EQ(access->SetParameterLong(21, 300), ETS_E_OUT_OF_RANGE);
+    EXPECT_EQ(access->GetParameterLong(21, 0), 8);
+    (*device)[21].putResult = S_OK;
+    access->WriteHeldValues();
+    EXPECT_EQ((*device)[20].value, Variant::I4(9)) << "the taken value stays";
+    EXPECT_EQ((*device)[21].value, Variant::I4(8)) << "the held value where the host refused";
+    EXPECT_EQ((*device)[22].writes, 0);
+    // The hold is over: every write reaches the host again.
+    EXPECT_EQ(access->SetParameterLong(22, 5), S_OK);
+    EXPECT_EQ((*device)[22].value, Variant::I4(5));
+}
+
 TEST_F(EtsAccessTest, ObjectAssociationsAreFoundThroughTheParentChain)
 {
     device->AddInteger(1123, 1);

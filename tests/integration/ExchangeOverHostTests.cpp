@@ -96,12 +96,7 @@ void Configure(CEtsDbManagement& model)
 // The store without the counter of loads, which every load of the model moves on.
 std::string Stable(const std::string& store)
 {
-    std::istringstream in(store);
-    std::string line, out;
-    while (std::getline(in, line))
-        if (line.rfind("P65015=", 0) != 0)
-            out += line + "\n";
-    return out;
+    return hostproject::Project::WithoutLines(store, "P65015=");
 }
 
 struct RecordingView final : IExchangeView
@@ -147,6 +142,11 @@ std::string PreviousGenerationFile()
     auto p = [](UniqueNr n, const std::string& v) {
         return "<Parameter UniqueNr=\"" + std::to_string(n) + "\">" + v + "</Parameter>";
     };
+    // An object with an address of its own number.
+    auto o = [](int n, int flags) {
+        return "<Object ObjectNr=\"" + std::to_string(n) + "\" Flags=\"" + std::to_string(flags) + "\">" +
+               std::to_string(Address(1, 1, n)) + "</Object>";
+    };
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Veltrona xmlns=\"DALI Gateway\"><DeviceInfo>"
            "<Application>49164</Application><Version>16</Version><Manufacturer>461</Manufacturer></"
            "DeviceInfo>"
@@ -159,26 +159,8 @@ std::string PreviousGenerationFile()
            "<Group17>" +
            p(GetGroupUniqueNr(123, 17), "1") + p(4000000, "1") +
            "</Group17>"
-           "<Objects>"
-           "<Object ObjectNr=\"7\" Flags=\"92\">" +
-           std::to_string(Address(1, 1, 7)) +
-           "</Object>"
-           "<Object ObjectNr=\"13\" Flags=\"20\">" +
-           std::to_string(Address(1, 1, 13)) +
-           "</Object>"
-           "<Object ObjectNr=\"112\" Flags=\"20\">" +
-           std::to_string(Address(1, 1, 112)) +
-           "</Object>"
-           "<Object ObjectNr=\"208\" Flags=\"20\">" +
-           std::to_string(Address(1, 1, 208)) +
-           "</Object>"
-           "<Object ObjectNr=\"216\" Flags=\"20\">" +
-           std::to_string(Address(1, 1, 216)) +
-           "</Object>"
-           "<Object ObjectNr=\"209\" Flags=\"20\">" +
-           std::to_string(Address(1, 1, 209)) +
-           "</Object>"
-           "</Objects></Veltrona>";
+           "<Objects>" +
+           o(7, 92) + o(13, 20) + o(112, 20) + o(208, 20) + o(216, 20) + o(209, 20) + "</Objects></Veltrona>";
 }
 
 } // namespace
@@ -220,12 +202,7 @@ TEST_F(ExchangeOverHost, ExportResetImportGivesBackTheWholeStore)
     ASSERT_TRUE(second.ImportXmlFile(file, true)) << second.GetErrorText();
     // Its new group addresses take their names from the objects as they were named before the import.
     auto withoutAddresses = [](const std::string& store) {
-        std::istringstream in(store);
-        std::string line, out;
-        while (std::getline(in, line))
-            if (line.rfind("A", 0) != 0)
-                out += line + "\n";
-        return out;
+        return hostproject::Project::WithoutLines(store, "A");
     };
     const std::string copied = withoutAddresses(Stable(other.Store()));
     EXPECT_TRUE(copied == withoutAddresses(before))

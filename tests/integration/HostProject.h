@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <string_view>
 #include <unistd.h>
 
 namespace hostproject {
@@ -78,6 +79,17 @@ public:
             }
         }
         return out.str();
+    }
+
+    // A store text without the lines that start with the prefix.
+    static std::string WithoutLines(const std::string& store, std::string_view prefix)
+    {
+        std::istringstream in(store);
+        std::string line, out;
+        while (std::getline(in, line))
+            if (!line.starts_with(prefix))
+                out += line + "\n";
+        return out;
     }
 
     // The lines in which two store texts differ, for a readable failure.

@@ -137,13 +137,8 @@ TEST(ModelOverHost, AFullResetAndReloadEqualsAFreshDevice)
     auto before = fresh.LoadModel();
     EXPECT_EQ(Tables(*reloaded), Tables(*before));
     // Both stores hold the same values, except the load counter.
-    auto strip = [](std::string s) {
-        std::istringstream in(s);
-        std::string line, out;
-        while (std::getline(in, line))
-            if (line.rfind("P65015=", 0) != 0)
-                out += line + "\n";
-        return out;
+    auto strip = [](const std::string& s) {
+        return hostproject::Project::WithoutLines(s, "P65015=");
     };
     const std::string got = strip(project.Store()), want = strip(fresh.Store());
     EXPECT_TRUE(got == want) << hostproject::Project::Difference(got, want);
