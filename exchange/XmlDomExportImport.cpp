@@ -656,10 +656,16 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
         plan.begin(), plan.end(), [](const PlannedSection& section) { return section.objects; });
     const bool inPlace = m_bInPlace && objectSectionCount <= 1 && m_model.NonStandardObjectsListed();
     // However the import ends, no write stays held back.
-    struct HoldEnd
+    class HoldEnd
     {
-        CEtsDbManagement& model;
-        ~HoldEnd() { model.WriteHeldValues(); }
+    public:
+        explicit HoldEnd(CEtsDbManagement& model) : m_model(model) {}
+        HoldEnd(const HoldEnd&) = delete;
+        HoldEnd& operator=(const HoldEnd&) = delete;
+        ~HoldEnd() { m_model.WriteHeldValues(); }
+
+    private:
+        CEtsDbManagement& m_model;
     };
     std::optional<HoldEnd> holdEnd;
     if (inPlace) {
@@ -668,7 +674,7 @@ bool CXmlDomExportImport::ImportXmlFile(const std::string& fileName, bool withGr
             for (const auto& value : section.values)
                 numbers.push_back(value.first);
         m_model.HoldWrites(numbers);
-        holdEnd.emplace(HoldEnd{m_model});
+        holdEnd.emplace(m_model);
         m_model.ResetParameterValues();
         m_model.StopHolding();
     } else {

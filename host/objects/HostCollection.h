@@ -49,6 +49,10 @@ public:
         : m_factory(std::move(factory)), m_queryName(std::move(queryName)), m_finder(std::move(finder)),
           m_items(count)
     {}
+    // A list of items that exist already.
+    CHostList(std::vector<ComPtr<I>> items, std::string queryName, Finder finder)
+        : m_queryName(std::move(queryName)), m_finder(std::move(finder)), m_items(std::move(items))
+    {}
 
     HRESULT get_Count(std::int32_t* count) override
     {
@@ -68,7 +72,7 @@ public:
             FAILED(hr))
             return hr;
         ComPtr<I>& slot = m_items[position];
-        if (!slot)
+        if (!slot && m_factory)
             slot = m_factory(position);
         if (!slot)
             return E_FAIL;
@@ -87,10 +91,5 @@ template <class I>
 ComPtr<IEtsCollection<I>> MakeHostList(std::vector<ComPtr<I>> items, std::string queryName = {},
                                        std::vector<std::int64_t> keys = {})
 {
-    std::size_t count = items.size();
-    auto factory = [items = std::move(items)](std::size_t position) {
-        return items[position];
-    };
-    return MakeComObject<CHostList<I>>(count, std::move(factory), std::move(queryName),
-                                       KeyFinder(std::move(keys)));
+    return MakeComObject<CHostList<I>>(std::move(items), std::move(queryName), KeyFinder(std::move(keys)));
 }

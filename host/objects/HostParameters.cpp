@@ -263,12 +263,8 @@ MakeDeviceParameterList(const std::shared_ptr<DeviceContext>& context)
     parameters.reserve(model->ParameterCount());
     for (std::size_t position = 0; position < model->ParameterCount(); ++position)
         parameters.push_back(MakeComObject<CHostDeviceParameter>(context, position));
-    auto factory = [parameters = std::move(parameters)](std::size_t position) {
-        return parameters[position];
-    };
     auto finder = [model](std::int64_t uniqueNr) {
         return model->PositionOf(uniqueNr);
     };
-    return MakeComObject<CHostList<IEtsDeviceParameter>>(model->ParameterCount(), factory, "UniqueNumber",
-                                                         finder);
+    return MakeComObject<CHostList<IEtsDeviceParameter>>(std::move(parameters), "UniqueNumber", finder);
 }
