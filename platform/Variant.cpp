@@ -4,45 +4,6 @@
 #include <charconv>
 #include <limits>
 
-Variant Variant::Null()
-{
-    Variant v;
-    v.m_vt = VT_NULL;
-    return v;
-}
-
-Variant Variant::I4(std::int32_t value)
-{
-    Variant v;
-    v.m_vt = VT_I4;
-    v.m_bits = static_cast<std::uint32_t>(value);
-    return v;
-}
-
-Variant Variant::UI4(std::uint32_t value)
-{
-    Variant v;
-    v.m_vt = VT_UI4;
-    v.m_bits = value;
-    return v;
-}
-
-Variant Variant::UI2(std::uint16_t value)
-{
-    Variant v;
-    v.m_vt = VT_UI2;
-    v.m_bits = value;
-    return v;
-}
-
-Variant Variant::String(std::string_view text)
-{
-    Variant v;
-    v.m_vt = VT_BSTR;
-    v.m_text = text;
-    return v;
-}
-
 bool ParsePlainDecimal(std::string_view text, std::int64_t& value)
 {
     const std::size_t digits = text.size() - (text.starts_with('-') ? 1 : 0);

@@ -22,11 +22,35 @@ class Variant
 {
 public:
     Variant() = default;
-    static Variant Null();
-    static Variant I4(std::int32_t value);
-    static Variant UI4(std::uint32_t value);
-    static Variant UI2(std::uint16_t value);
-    static Variant String(std::string_view text);
+    // Numbers are copied without touching the text: values are copied on every host call.
+    Variant(const Variant& other) : m_vt(other.m_vt), m_bits(other.m_bits)
+    {
+        if (!other.m_text.empty())
+            m_text = other.m_text;
+    }
+    Variant& operator=(const Variant& other)
+    {
+        m_vt = other.m_vt;
+        m_bits = other.m_bits;
+        if (!other.m_text.empty() || !m_text.empty())
+            m_text = other.m_text;
+        return *this;
+    }
+    Variant(Variant&&) noexcept = default;
+    Variant& operator=(Variant&&) noexcept = default;
+    ~Variant() = default;
+
+    // Made inline: values are made on every host call.
+    static Variant Null() { return Variant(VT_NULL, 0); }
+    static Variant I4(std::int32_t value) { return Variant(VT_I4, static_cast<std::uint32_t>(value)); }
+    static Variant UI4(std::uint32_t value) { return Variant(VT_UI4, value); }
+    static Variant UI2(std::uint16_t value) { return Variant(VT_UI2, value); }
+    static Variant String(std::string_view text)
+    {
+        Variant v(VT_BSTR, 0);
+        v.m_text = text;
+        return v;
+    }
 
     VARTYPE vt() const { return m_vt; }
     bool IsEmptyOrNull() const { return m_vt == VT_EMPTY || m_vt == VT_NULL; }
@@ -53,6 +77,8 @@ public:
     std::string Describe() const;
 
 private:
+    Variant(VARTYPE vt, std::uint32_t bits) : m_vt(vt), m_bits(bits) {}
+
     VARTYPE m_vt = VT_EMPTY;
     std::uint32_t m_bits = 0;
     std::string m_text;
