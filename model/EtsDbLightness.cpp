@@ -45,7 +45,7 @@ std::string CEtsDbManagement::GetLightnessValueText(std::uint32_t value) const
     return buf;
 }
 
-void CEtsDbManagement::AdjustGroupValuesInScenes(int groupNr)
+void CEtsDbManagement::AdjustGroupValuesInScenes(int groupNr, const std::bitset<256>* keysInEffects)
 {
     const bool exists = GroupExists(groupNr);
     std::uint8_t minimum = 1, maximum = 173;
@@ -74,6 +74,9 @@ void CEtsDbManagement::AdjustGroupValuesInScenes(int groupNr)
             SetParameterLong(number, static_cast<std::int32_t>(clamp(v)));
         }
     }
+    if (keysInEffects &&
+        (groupNr < 0 || groupNr > 255 || !keysInEffects->test(static_cast<std::size_t>(groupNr))))
+        return;
     for (int e = 1; e <= kEffectCount; ++e) {
         for (int k = 1; k <= GetEffectStepCount(e); ++k) {
             const int v = GetEffectValue(e, k, groupNr);

@@ -339,8 +339,15 @@ void CEtsDbManagement::LoadBufferedParameters()
     }
     LoadEffects();
     TRACE_MSG(TRACE_INFO, "EffectValues = %d", static_cast<int>(m_nEffectValues));
+    // Fixing one group's values touches only that group's key.
+    std::bitset<256> keysInEffects;
+    for (int e = 1; e <= kEffectCount; ++e)
+        for (int k = 1; k <= GetEffectStepCount(e); ++k)
+            if (const EffectStepMap* map = StepMap(e, k))
+                for (const auto& [key, value] : *map)
+                    keysInEffects.set(key);
     for (int n = 1; n <= kGroupCount + kSingleCount; ++n)
-        AdjustGroupValuesInScenes(n);
+        AdjustGroupValuesInScenes(n, &keysInEffects);
     CheckReconstruction();
 }
 

@@ -9,6 +9,7 @@
 #include "product/Numbering.h"
 
 #include <array>
+#include <bitset>
 #include <functional>
 #include <string>
 #include <vector>
@@ -229,7 +230,9 @@ public:
     {
         return m_mapLightnessChoices;
     }
-    void AdjustGroupValuesInScenes(int groupNr);
+    // keysInEffects (may be null): the keys any effect step holds, known beforehand, so that a group in
+    // no step skips the walk over the effects.
+    void AdjustGroupValuesInScenes(int groupNr, const std::bitset<256>* keysInEffects = nullptr);
     void CalculateHourMinSecRelativeDimStepTime(int groupNr);
     void CalculateHourMinSecAbsoluteDimStepTime(int groupNr);
     void CalculateHourMinSecSoftOnStepTime(int groupNr);
