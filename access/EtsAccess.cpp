@@ -105,16 +105,6 @@ void CEtsAccess::AddEntry(UniqueNr uniqueNr, Entry entry)
     }
 }
 
-const CEtsAccess::Entry* CEtsAccess::FindEntry(UniqueNr uniqueNr) const
-{
-    if (uniqueNr >= 0 && static_cast<std::size_t>(uniqueNr) < m_direct.size()) {
-        const std::int32_t place = m_direct[static_cast<std::size_t>(uniqueNr)];
-        return place >= 0 ? &m_entries[static_cast<std::size_t>(place)] : nullptr;
-    }
-    auto it = m_index.find(uniqueNr);
-    return it == m_index.end() ? nullptr : &it->second;
-}
-
 IEtsDeviceParameter* CEtsAccess::GetDeviceParameterPointer(UniqueNr uniqueNr) const
 {
     const Entry* entry = FindEntry(uniqueNr);

@@ -167,7 +167,15 @@ private:
                    : nullptr;
     }
     static constexpr UniqueNr kDirectLimit = 1 << 17;
-    const Entry* FindEntry(UniqueNr uniqueNr) const;
+    const Entry* FindEntry(UniqueNr uniqueNr) const
+    {
+        if (uniqueNr >= 0 && static_cast<std::size_t>(uniqueNr) < m_direct.size()) {
+            const std::int32_t place = m_direct[static_cast<std::size_t>(uniqueNr)];
+            return place >= 0 ? &m_entries[static_cast<std::size_t>(place)] : nullptr;
+        }
+        auto it = m_index.find(uniqueNr);
+        return it == m_index.end() ? nullptr : &it->second;
+    }
     void AddEntry(UniqueNr uniqueNr, Entry entry);
     std::vector<Entry> m_entries;
     std::vector<std::int32_t> m_direct; // place in m_entries by number, -1 for none
