@@ -1,5 +1,6 @@
 // Export and import of a full gateway configuration through the exchange file, against pugixml
 // parsing and writing the same file, in the same run.
+#include "bench/BenchConfiguration.h"
 #include "bench/BenchSupport.h"
 #include "exchange/XmlDomExportImport.h"
 #include "host/catalogue/CatalogueModel.h"
@@ -56,16 +57,8 @@ void ConfigureFully(CEtsDbManagement& model)
     }
     for (int s = 33; s <= kSingleCount; ++s)
         model.CreateSingle(s);
-    for (int s = 1; s <= kSceneCount; ++s) {
-        model.CreateScene(s);
-        for (int g = 1; g <= kGroupCount; ++g)
-            model.AddGroupToScene(s, g, static_cast<std::uint16_t>(0x100 | (g + s)));
-    }
-    for (int e = 1; e <= kEffectCount; ++e) {
-        model.CreateEffect(e);
-        for (int k = 0; k < 4; ++k)
-            model.CreateEffectStep(e, k);
-    }
+    bench::AddEveryScene(model);
+    bench::AddEveryEffect(model, 4);
     for (int e = 1; e <= kEffectCount && model.GetEffectValueCount() < kEffectValueCount; ++e)
         for (int step = 1; step <= 5; ++step)
             for (int g = 1; g <= 13; ++g)
@@ -151,11 +144,8 @@ int main(int argc, char** argv)
             Fail("usage: bench_exchange [--runs N]");
     }
     std::string error;
-    std::optional<Catalogue> loaded = Catalogue::Load(Catalogue::DefaultPath(), &error);
-    if (!loaded)
-        Fail(error);
-    auto catalogue = std::make_shared<const Catalogue>(std::move(*loaded));
-    std::shared_ptr<const CatalogueModel> catalogueModel = CatalogueModel::Build(catalogue, &error);
+    std::shared_ptr<const CatalogueModel> catalogueModel =
+        CatalogueModel::Load(Catalogue::DefaultPath(), &error);
     if (!catalogueModel)
         Fail(error);
 
@@ -166,7 +156,7 @@ int main(int argc, char** argv)
                       copy = (folder / "pugixml.xml").string();
     NewProjectOptions options;
     options.demoGroupAddresses = true;
-    auto store = CreateGatewayProject(project, *catalogue, options, &error);
+    auto store = CreateGatewayProject(project, catalogueModel->Source(), options, &error);
     if (!store)
         Fail(error);
     std::unique_ptr<HostSession> session = HostSession::Open(store, catalogueModel, &error);

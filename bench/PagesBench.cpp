@@ -1,5 +1,6 @@
 // Selecting every node of a fully configured gateway in turn, against building the bare widgets of
 // the same page templates, in the same run. No single switch may take more than 50 ms.
+#include "bench/BenchConfiguration.h"
 #include "bench/BenchSupport.h"
 #include "host/catalogue/CatalogueModel.h"
 #include "host/objects/HostSession.h"
@@ -45,16 +46,8 @@ void ConfigureFully(CEtsDbManagement& model)
         model.CreateGroup(g);
     for (int s = 1; s <= kSingleCount; ++s)
         model.CreateSingle(s);
-    for (int s = 1; s <= kSceneCount; ++s) {
-        model.CreateScene(s);
-        for (int g = 1; g <= kGroupCount; ++g)
-            model.AddGroupToScene(s, g, static_cast<std::uint16_t>(0x100 | (g + s)));
-    }
-    for (int e = 1; e <= kEffectCount; ++e) {
-        model.CreateEffect(e);
-        for (int k = 0; k < 15; ++k)
-            model.CreateEffectStep(e, k);
-    }
+    bench::AddEveryScene(model);
+    bench::AddEveryEffect(model, 15);
 }
 
 } // namespace
@@ -67,10 +60,7 @@ int main(int argc, char** argv)
     UiServices::SetPrompt(&prompt);
 
     std::string error;
-    auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error);
-    if (!catalogue)
-        Fail(error);
-    auto model = CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*catalogue)), &error);
+    auto model = CatalogueModel::Load(Catalogue::DefaultPath(), &error);
     if (!model)
         Fail(error);
     const std::filesystem::path path =

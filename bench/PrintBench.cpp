@@ -1,5 +1,6 @@
 // The documentation printout of a fully configured gateway into a PDF file, against QPainter writing
 // the same lines into a PDF file of the same font and pages, in the same run.
+#include "bench/BenchConfiguration.h"
 #include "bench/BenchSupport.h"
 #include "host/catalogue/CatalogueModel.h"
 #include "host/objects/HostSession.h"
@@ -43,11 +44,7 @@ void ConfigureFully(CEtsDbManagement& model)
     }
     for (int s = 33; s <= kSingleCount; ++s)
         model.CreateSingle(s);
-    for (int s = 1; s <= kSceneCount; ++s) {
-        model.CreateScene(s);
-        for (int g = 1; g <= kGroupCount; ++g)
-            model.AddGroupToScene(s, g, static_cast<std::uint16_t>(0x100 | (g + s)));
-    }
+    bench::AddEveryScene(model);
     for (int e = 1; e <= kEffectCount; ++e) {
         model.CreateEffect(e);
         for (int k = 0; k < 4; ++k)
@@ -118,11 +115,8 @@ int main(int argc, char** argv)
     QGuiApplication application(qtArgc, argv);
 
     std::string error;
-    std::optional<Catalogue> loaded = Catalogue::Load(Catalogue::DefaultPath(), &error);
-    if (!loaded)
-        Fail(error);
-    auto catalogue = std::make_shared<const Catalogue>(std::move(*loaded));
-    std::shared_ptr<const CatalogueModel> catalogueModel = CatalogueModel::Build(catalogue, &error);
+    std::shared_ptr<const CatalogueModel> catalogueModel =
+        CatalogueModel::Load(Catalogue::DefaultPath(), &error);
     if (!catalogueModel)
         Fail(error);
     const std::filesystem::path folder =
@@ -133,7 +127,7 @@ int main(int argc, char** argv)
                   plain = QString::fromStdString((folder / "plain.pdf").string());
     NewProjectOptions options;
     options.demoGroupAddresses = true;
-    auto store = CreateGatewayProject(project, *catalogue, options, &error);
+    auto store = CreateGatewayProject(project, catalogueModel->Source(), options, &error);
     if (!store)
         Fail(error);
     std::unique_ptr<HostSession> session = HostSession::Open(store, catalogueModel, &error);

@@ -111,15 +111,11 @@ int main(int argc, char** argv)
     }
 
     std::string error;
-    std::optional<Catalogue> loaded = Catalogue::Load(cataloguePath, &error);
-    if (!loaded)
-        Fail(error);
-    auto catalogue = std::make_shared<const Catalogue>(std::move(*loaded));
-    std::shared_ptr<const CatalogueModel> model = CatalogueModel::Build(catalogue, &error);
+    std::shared_ptr<const CatalogueModel> model = CatalogueModel::Load(cataloguePath, &error);
     if (!model)
         Fail(error);
     if (projectPath.empty())
-        projectPath = EnsureDemoProject(*catalogue, &error);
+        projectPath = EnsureDemoProject(model->Source(), &error);
     if (projectPath.empty())
         Fail(error);
 

@@ -39,14 +39,9 @@ inline std::shared_ptr<const CatalogueModel> ShippedCatalogue()
 {
     static std::shared_ptr<const CatalogueModel> model = [] {
         std::string error;
-        auto loaded = Catalogue::Load(Catalogue::DefaultPath(), &error);
-        if (!loaded) {
-            std::fprintf(stderr, "the shipped catalogue cannot be loaded: %s\n", error.c_str());
-            std::abort();
-        }
-        auto built = CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*loaded)), &error);
+        auto built = CatalogueModel::Load(Catalogue::DefaultPath(), &error);
         if (!built) {
-            std::fprintf(stderr, "the catalogue model cannot be built: %s\n", error.c_str());
+            std::fprintf(stderr, "the shipped catalogue: %s\n", error.c_str());
             std::abort();
         }
         return built;

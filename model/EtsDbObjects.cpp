@@ -259,27 +259,19 @@ public:
             object->put_DatapointSubtype(subIt->second.Get());
     }
 
-    // The addresses of the text that are group addresses, each once, in the text's order.
-    static std::vector<std::int32_t> Parse(const std::string& addresses)
+    // The addresses of the text that are group addresses, each once, in the text's order; the tokens
+    // that are none go to unparsed.
+    static std::vector<std::int32_t> Parse(const std::string& addresses, std::vector<std::string>& unparsed)
     {
         std::vector<std::int32_t> parsed;
         ForEachToken(addresses, [&](const std::string& token) {
             long a = 0;
-            if (ParseGroupAddress(token, a) &&
-                std::find(parsed.begin(), parsed.end(), static_cast<std::int32_t>(a)) == parsed.end())
+            if (!ParseGroupAddress(token, a))
+                unparsed.push_back(token);
+            else if (std::find(parsed.begin(), parsed.end(), static_cast<std::int32_t>(a)) == parsed.end())
                 parsed.push_back(static_cast<std::int32_t>(a));
         });
         return parsed;
-    }
-
-    // Reports the tokens that are no group address, as Associate does.
-    void ReportUnparsed(std::uint16_t number, const std::string& addresses)
-    {
-        ForEachToken(addresses, [&](const std::string& token) {
-            long a = 0;
-            if (!ParseGroupAddress(token, a))
-                Fail(std::to_string(number) + ":" + token);
-        });
     }
 
     // Associates the object with each address of the text, creating the addresses that do not exist.
@@ -493,9 +485,12 @@ void CEtsDbManagement::ReplaceDeviceObjectAssociations(const ObjectAssociationMa
         static const std::string kNone;
         const std::string& addresses = record ? record->addresses : kNone;
         // Associations that are already the file's stay as they are.
+        std::vector<std::string> unparsed;
         if (auto present = AssociatedAddresses(associations.Get());
-            present && *present == ObjectRecordWriter::Parse(addresses)) {
-            writer.ReportUnparsed(number, addresses);
+            present && *present == ObjectRecordWriter::Parse(addresses, unparsed)) {
+            // Reported as Associate reports them.
+            for (const std::string& token : unparsed)
+                writer.Fail(std::to_string(number) + ":" + token);
             return;
         }
         DeleteAllAssociations(associations.Get(), number);

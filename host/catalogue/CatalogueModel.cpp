@@ -6,6 +6,14 @@ CatalogueModel::CatalogueModel(Key, std::shared_ptr<const Catalogue> catalogue)
     : m_catalogue(std::move(catalogue))
 {}
 
+std::shared_ptr<const CatalogueModel> CatalogueModel::Load(const std::string& path, std::string* error)
+{
+    std::optional<Catalogue> catalogue = Catalogue::Load(path, error);
+    if (!catalogue)
+        return nullptr;
+    return Build(std::make_shared<const Catalogue>(std::move(*catalogue)), error);
+}
+
 std::shared_ptr<const CatalogueModel> CatalogueModel::Build(std::shared_ptr<const Catalogue> catalogue,
                                                             std::string* error)
 {

@@ -36,6 +36,8 @@ public:
     // Checks the tree (every parent known, no cycles, unique numbers); nothing and a reason otherwise.
     static std::shared_ptr<const CatalogueModel> Build(std::shared_ptr<const Catalogue> catalogue,
                                                        std::string* error);
+    // Loads a catalogue file and builds its model; nothing and the reason of either step otherwise.
+    static std::shared_ptr<const CatalogueModel> Load(const std::string& path, std::string* error);
     CatalogueModel(Key, std::shared_ptr<const Catalogue> catalogue);
 
     const Catalogue& Source() const { return *m_catalogue; }

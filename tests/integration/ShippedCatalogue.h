@@ -16,9 +16,7 @@ inline std::shared_ptr<const CatalogueModel> ShippedCatalogue()
 {
     static std::shared_ptr<const CatalogueModel> model = [] {
         std::string error;
-        std::shared_ptr<const CatalogueModel> built;
-        if (auto catalogue = Catalogue::Load(Catalogue::DefaultPath(), &error))
-            built = CatalogueModel::Build(std::make_shared<const Catalogue>(std::move(*catalogue)), &error);
+        std::shared_ptr<const CatalogueModel> built = CatalogueModel::Load(Catalogue::DefaultPath(), &error);
         if (!built) {
             std::fprintf(stderr, "the shipped catalogue: %s\n", error.c_str());
             std::abort();
